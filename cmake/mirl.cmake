@@ -1,0 +1,54 @@
+# Helpers shared by every folder of the build.
+
+# Our own code builds warning-clean.
+function(mirl_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# mirl_object_library(<name> [DEPENDS <subsystem>...] [LIBS <library>...])
+# Builds every .cpp of the calling folder into the object library mirl_<name>.
+# DEPENDS lists the subsystems whose headers it uses; LIBS the outside
+# libraries its objects need at link time (recorded for mirl_link_objects).
+function(mirl_object_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    set(srcs ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(mirl_${name} OBJECT ${srcs})
+  target_include_directories(mirl_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(mirl_${name} PUBLIC Boost::headers ${ARG_LIBS})
+  mirl_warnings(mirl_${name})
+  set_property(GLOBAL PROPERTY MIRL_DEPENDS_${name} ${ARG_DEPENDS})
+  set_property(GLOBAL PROPERTY MIRL_LIBS_${name} ${ARG_LIBS})
+endfunction()
+
+# Collects <subsystems> and, recursively, what they depend on.
+function(mirl_closure out)
+  set(todo ${ARGN})
+  set(done "")
+  while(todo)
+    list(POP_FRONT todo s)
+    if(NOT s IN_LIST done)
+      list(APPEND done ${s})
+      get_property(deps GLOBAL PROPERTY MIRL_DEPENDS_${s})
+      list(APPEND todo ${deps})
+    endif()
+  endwhile()
+  set(${out} ${done} PARENT_SCOPE)
+endfunction()
+
+# mirl_link_objects(<target> <subsystem>...)
+# Puts the objects of the subsystems and of everything they depend on into
+# <target>, with their outside libraries. Object files (not a static library)
+# so that nothing registered at static-initialisation time is dropped.
+function(mirl_link_objects target)
+  mirl_closure(all ${ARGN})
+  foreach(s IN LISTS all)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:mirl_${s}>)
+    get_property(libs GLOBAL PROPERTY MIRL_LIBS_${s})
+    target_link_libraries(${target} PRIVATE ${libs})
+  endforeach()
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${target} PRIVATE Boost::headers Threads::Threads ${CMAKE_DL_LIBS})
+endfunction()

@@ -1,0 +1,43 @@
+#include "analysis/conn_roamer.h"
+
+namespace mirl {
+namespace analysis {
+
+CConnRoamer::CConnRoamer(const CMatrixViewDbl& result, const CMatrixViewDbl& surface,
+                         double source_value, bool diagonal_weighting)
+    : m_Result(&result),
+      m_Surface(&surface),
+      m_Missing(surface.missing()),
+      m_SourceValue(source_value),
+      m_ColCount(surface.cols()),
+      m_RowCount(surface.rows()),
+      m_Neighborhood(surface, 8, diagonal_weighting) {}
+
+int64_t CConnRoamer::Run(int32_t r0, int32_t c0) {
+  const CMatrixViewDbl& result = *m_Result;
+  const CMatrixViewDbl& surface = *m_Surface;
+  result(r0, c0) = m_SourceValue;
+  int64_t reached = 1;
+  m_Queue.push(m_SourceValue, r0, c0);
+  while (!m_Queue.empty()) {
+    const MonotoneMaxQueue::Entry top = m_Queue.pop();
+    const double e = result(top.row, top.col);
+    if (e > top.value) continue;  // improved after it was queued
+    m_Neighborhood.Compute(top.row, top.col);
+    for (int i = 0; i < m_Neighborhood.active_count(); ++i) {
+      const CNeighbor& n = m_Neighborhood.active(i);
+      if (!n.m_Valid) continue;
+      const double t = e - n.m_StepFactor * surface(n.m_Row, n.m_Col);
+      double& held = result(n.m_Row, n.m_Col);
+      if (t > 0 && t - held > kMinImprovement) {
+        if (held == 0) ++reached;
+        m_Queue.push(t, n.m_Row, n.m_Col);
+        held = t;
+      }
+    }
+  }
+  return reached;
+}
+
+}  // namespace analysis
+}  // namespace mirl

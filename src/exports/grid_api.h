@@ -1,0 +1,7 @@
+/* Exports of the grid family; see mirl_lib.h for the shared conventions. */
+#ifndef MIRL_EXPORTS_GRID_API_H_
+#define MIRL_EXPORTS_GRID_API_H_
+
+#include "exports/mirl_api.h"
+
+#endif

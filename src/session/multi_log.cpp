@@ -1,0 +1,62 @@
+#include "session/multi_log.h"
+
+#include <iostream>
+
+#include "session/log.h"
+
+namespace grd_svr {
+
+CMultiLog::CMultiLog(bool console_flag, bool file_flag, const std::string& file_name)
+    : m_FileFlag(file_flag), m_ConsoleFlag(console_flag), m_FileName(file_name) {
+  if (!m_FileFlag) return;
+  // Append mode never truncates, and POSIX files are shared between
+  // processes as they are.
+  m_File.open(m_FileName, std::ios::out | std::ios::app);
+  if (!m_File.is_open()) {
+    m_File.clear();
+    m_File.open("log.txt", std::ios::out | std::ios::app);
+  }
+}
+
+CMultiLog::~CMultiLog() {
+  if (m_File.is_open()) m_File.close();
+}
+
+std::string CMultiLog::MakeLine(const std::string& text, bool stamp, bool newline) {
+  std::string line;
+  if (stamp) line = mirl::log_time_stamp() + " | ";
+  line += text;
+  if (newline) line += '\n';
+  return line;
+}
+
+void CMultiLog::Log(std::string text, bool stamp, bool newline) {
+  LogConsole(text, stamp, newline);
+  LogFile(text, stamp, newline);
+}
+
+void CMultiLog::LogConsole(std::string text, bool stamp, bool newline) {
+  if (m_ConsoleFlag) std::cout << MakeLine(text, stamp, newline);
+}
+
+void CMultiLog::LogFile(std::string text, bool stamp, bool newline) {
+  if (m_File.is_open()) m_File << MakeLine(text, stamp, newline);
+}
+
+void CMultiLog::Flush() {
+  if (m_File.is_open()) m_File.flush();
+}
+
+boost::shared_ptr<IGSvrLog> make_server_log(bool console_flag, bool file_flag,
+                                            const std::string& file_name) {
+  const std::string name = file_name.empty() ? std::string("log.txt") : file_name;
+  try {
+    boost::shared_ptr<CMultiLog> log(new CMultiLog(console_flag, file_flag, name));
+    if (!log->is_open()) return boost::shared_ptr<IGSvrLog>();
+    return log;
+  } catch (...) {
+    return boost::shared_ptr<IGSvrLog>();
+  }
+}
+
+}  // namespace grd_svr

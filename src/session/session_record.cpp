@@ -1,0 +1,31 @@
+#include "session/session_record.h"
+
+namespace mirl {
+namespace session {
+
+SessionRecord& Session() {
+  static SessionRecord* record = new SessionRecord;
+  return *record;
+}
+
+void OpenSessionLog() {
+  SessionRecord& s = Session();
+  if (s.session_log.is_open()) return;
+  s.session_log.clear();
+  s.session_log.open(kSessionLogName, std::ios::out | std::ios::app);
+}
+
+void CloseSession() {
+  SessionRecord& s = Session();
+  s.io_mode = kNoSession;
+  s.source_name.clear();
+  s.source_port = 0;
+  s.handler.reset();
+  s.client.reset();
+  if (s.session_log.is_open()) s.session_log.close();
+  s.session_log.clear();
+  s.server_log.reset();
+}
+
+}  // namespace session
+}  // namespace mirl
