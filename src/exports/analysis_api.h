@@ -18,4 +18,7 @@ MIRL_API int R_spread(int* result, double* source_value, int* source_row,
                       int* source_col, int* nrows, int* ncols, double* surface,
                       int* diagonal);
 
+#include "exports/analysis_grid_api.h"
+#include "exports/analysis_stats_api.h"
+
 #endif /* MIRL_EXPORTS_ANALYSIS_API_H_ */
