@@ -15,7 +15,6 @@ CConnRoamer::CConnRoamer(const CMatrixViewDbl& result, const CMatrixViewDbl& sur
 
 int64_t CConnRoamer::Run(int32_t r0, int32_t c0) {
   const CMatrixViewDbl& result = *m_Result;
-  const CMatrixViewDbl& surface = *m_Surface;
   result(r0, c0) = m_SourceValue;
   int64_t reached = 1;
   m_Queue.push(m_SourceValue, r0, c0);
@@ -23,18 +22,18 @@ int64_t CConnRoamer::Run(int32_t r0, int32_t c0) {
     const MonotoneMaxQueue::Entry top = m_Queue.pop();
     const double e = result(top.row, top.col);
     if (e > top.value) continue;  // improved after it was queued
-    m_Neighborhood.Compute(top.row, top.col);
-    for (int i = 0; i < m_Neighborhood.active_count(); ++i) {
-      const CNeighbor& n = m_Neighborhood.active(i);
-      if (!n.m_Valid) continue;
-      const double t = e - n.m_StepFactor * surface(n.m_Row, n.m_Col);
-      double& held = result(n.m_Row, n.m_Col);
-      if (t > 0 && t - held > kMinImprovement) {
-        if (held == 0) ++reached;
-        m_Queue.push(t, n.m_Row, n.m_Col);
-        held = t;
-      }
-    }
+    double* held_values = result.data();
+    m_Neighborhood.ForEachValid(
+        top.row, top.col, [&](int i, int64_t at, double resistance) {
+          const double t = e - m_Neighborhood.factor(i) * resistance;
+          double& held = held_values[at];
+          if (t > 0 && t - held > kMinImprovement) {
+            if (held == 0) ++reached;
+            m_Queue.push(t, top.row + m_Neighborhood.row_offset(i),
+                         top.col + m_Neighborhood.col_offset(i));
+            held = t;
+          }
+        });
   }
   return reached;
 }

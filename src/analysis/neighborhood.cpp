@@ -32,7 +32,14 @@ CNeighborhood::CNeighborhood(const CMatrixViewDbl& surface, int kind, bool diago
     m_Records[i].m_ColOffset = d.col_offset;
     m_Records[i].m_StepFactor = (d.diagonal && diagonal_weighting) ? kDiagonalFactor : 1.0;
   }
-  for (int i = 0; i < 8; ++i) m_Active[i] = &m_Records[kVisitOrder[i]];
+  for (int i = 0; i < 8; ++i) {
+    m_Active[i] = &m_Records[kVisitOrder[i]];
+    m_FlatOffset[i] =
+        static_cast<int64_t>(m_Active[i]->m_RowOffset) * m_ColCount + m_Active[i]->m_ColOffset;
+    m_Factor[i] = m_Active[i]->m_StepFactor;
+    m_RowOffsetOf[i] = m_Active[i]->m_RowOffset;
+    m_ColOffsetOf[i] = m_Active[i]->m_ColOffset;
+  }
 }
 
 }  // namespace analysis

@@ -47,6 +47,35 @@ class CNeighborhood {
     }
   }
 
+  /// Calls visit(neighbour, flat index, surface value) for each valid active
+  /// neighbour of the 0-based cell (r, c), in visiting order. Same validity
+  /// as Compute, without touching the records: the spread's inner loop.
+  template <typename Visit>
+  void ForEachValid(int32_t r, int32_t c, Visit&& visit) const {
+    const double* surface = m_Surface->data();
+    const int64_t here = static_cast<int64_t>(r) * m_ColCount + c;
+    if (m_ActiveCount == 8 && r > 0 && c > 0 && r < m_RowCount - 1 && c < m_ColCount - 1) {
+      for (int i = 0; i < 8; ++i) {
+        const int64_t at = here + m_FlatOffset[i];
+        const double value = surface[at];
+        if (!(value < 0.0)) visit(i, at, value);
+      }
+      return;
+    }
+    for (int i = 0; i < m_ActiveCount; ++i) {
+      const CNeighbor& n = *m_Active[i];
+      const int32_t nr = r + n.m_RowOffset, nc = c + n.m_ColOffset;
+      if (nr < 0 || nr >= m_RowCount || nc < 0 || nc >= m_ColCount) continue;
+      const int64_t at = here + m_FlatOffset[i];
+      const double value = surface[at];
+      if (!(value < 0.0)) visit(i, at, value);
+    }
+  }
+  /// Step factor, row and column offset of active neighbour i.
+  double factor(int i) const { return m_Factor[i]; }
+  int32_t row_offset(int i) const { return m_RowOffsetOf[i]; }
+  int32_t col_offset(int i) const { return m_ColOffsetOf[i]; }
+
   int kind() const { return m_Kind; }
   int active_count() const { return m_ActiveCount; }
   /// Active neighbours in visiting order: N, S, E, W, then NE, NW, SE, SW.
@@ -62,6 +91,11 @@ class CNeighborhood {
   int32_t m_ColCount;
   CNeighbor m_Records[8];  // created NE, NW, SE, SW, N, S, E, W
   CNeighbor* m_Active[8];
+  // Copies of the active records' fields, for the inner loop.
+  int64_t m_FlatOffset[8];
+  double m_Factor[8];
+  int32_t m_RowOffsetOf[8];
+  int32_t m_ColOffsetOf[8];
 };
 
 }  // namespace analysis
