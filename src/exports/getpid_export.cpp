@@ -1,0 +1,26 @@
+// getpid lives here, in the shared library's own objects only: linked into a
+// program directly it would stand in for the C library's getpid throughout
+// that program.
+#include "exports/sysutil_api.h"
+#include "platform/process_info.h"
+#include "session/log.h"
+
+namespace {
+const char* const kName = "getpid";
+}  // namespace
+
+MIRL_API int getpid(void) noexcept {
+  try {
+    mirl::log_entering(kName);
+  } catch (...) {
+    // The identifier is still worth returning when the log line is not.
+  }
+  return mirl::platform::CurrentProcessId();
+}
+
+// The same function under a name only this library sees. A call to getpid
+// by name from inside the library binds, at run time, to whichever getpid
+// the process found first, usually the C library's; R_getpid must reach
+// this one.
+extern "C" __attribute__((visibility("hidden"), alias("getpid"))) int mirl_own_getpid(
+    void) noexcept;
