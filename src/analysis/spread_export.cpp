@@ -14,13 +14,13 @@ MIRL_API int spread(double source_value, int source_row, int source_col, int nro
                     double* surface, int diagonal) {
   using namespace mirl;
   using namespace mirl::analysis;
-  log_entering(kName);
-  if (!(source_value > 0)) return log_returned(kName, -501);
-  if (source_row < 1 || source_row > nrows) return log_returned(kName, -502);
-  if (source_col < 1 || source_col > ncols) return log_returned(kName, -503);
-  if (surface == nullptr) return log_returned(kName, -506);
   return run_guarded(
       [&]() -> int {
+        log_entering(kName);
+        if (!(source_value > 0)) return log_returned(kName, -501);
+        if (source_row < 1 || source_row > nrows) return log_returned(kName, -502);
+        if (source_col < 1 || source_col > ncols) return log_returned(kName, -503);
+        if (surface == nullptr) return log_returned(kName, -506);
         double* work = PrepareSpreadBuffer(nrows, ncols);
         CMatrixViewDbl surface_view(surface, kViewMissing, nrows, ncols);
         CMatrixViewDbl result_view(work, kViewMissing, nrows, ncols);
