@@ -1,0 +1,41 @@
+// Writes the seed corpus: one framed message per packet class, plus the
+// empty pointer, each a file named after its class.
+// Usage: make_seed_corpus <directory>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <typeinfo>
+
+#include "protocol/framing.h"
+#include "protocol/packet_samples.h"
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <directory>\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  int written = 0;
+  for (const grd_svr_test::PacketPtr& p : grd_svr_test::SamplePackets()) {
+    const grd_svr::CGSvrPacket& packet = *p;
+    std::string name = typeid(packet).name();
+    name = name.substr(name.find("CGSvr"));
+    if (!WriteFile(dir + "/" + name, grd_svr::EncodeFrame(p))) return 1;
+    ++written;
+  }
+  if (!WriteFile(dir + "/empty_pointer", grd_svr::EncodeFrame(grd_svr_test::PacketPtr()))) {
+    return 1;
+  }
+  std::printf("%d seed messages in %s\n", written + 1, dir.c_str());
+  return 0;
+}

@@ -1,0 +1,35 @@
+#include "entry_frame.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+
+namespace gridio {
+namespace {
+const char* const kPamOption = "GDAL_PAM_ENABLED";
+}  // namespace
+
+std::mutex& LibraryMutex() {
+  // Never destroyed: an entry point may still be called while static
+  // destructors run at process exit.
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
+
+QuietGdalScope::QuietGdalScope() {
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  const char* old = CPLGetThreadLocalConfigOption(kPamOption, nullptr);
+  had_pam_option_ = old != nullptr;
+  if (had_pam_option_) pam_option_ = old;
+  CPLSetThreadLocalConfigOption(kPamOption, "NO");
+}
+
+QuietGdalScope::~QuietGdalScope() {
+  CPLSetThreadLocalConfigOption(kPamOption, had_pam_option_ ? pam_option_.c_str() : nullptr);
+  CPLPopErrorHandler();
+}
+
+QuietGdalErrors::QuietGdalErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+
+QuietGdalErrors::~QuietGdalErrors() { CPLPopErrorHandler(); }
+
+}  // namespace gridio

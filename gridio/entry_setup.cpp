@@ -1,0 +1,43 @@
+// Set-up, exit and the float marker.
+#include <gdal.h>
+
+#include "avgridio.h"
+#include "entry_frame.h"
+#include "library_state.h"
+
+using namespace gridio;
+
+GIO_API int GridIOSetup(void) {
+  return RunEntry([]() -> int {
+    GDALAllRegister();
+    if (GDALGetDriverByName("GTiff") == nullptr) return 0;
+    State().set_up = true;
+    return 1;
+  });
+}
+
+GIO_API int GridIOExit(void) {
+  return RunEntry([]() -> int {
+    LibraryState& state = State();
+    // Closing commits what was written, as closing each handle would; one
+    // layer that fails to commit does not keep the others open.
+    while (!state.layers.empty()) {
+      const int handle = state.layers.begin()->first;
+      try {
+        CloseLayer(handle);
+      } catch (...) {
+        state.layers.erase(handle);
+      }
+    }
+    state.window_set = false;
+    ++state.window_id;
+    state.set_up = false;
+    return GIO_OK;
+  });
+}
+
+GIO_API int GetMissingFloat(float* missing) {
+  if (missing == nullptr) return GIO_ERR_ARGUMENT;
+  *missing = GIO_MISSING_FLOAT;
+  return GIO_OK;
+}

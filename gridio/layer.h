@@ -1,0 +1,93 @@
+// One open layer: its GDAL dataset, its grid and nodata rule, and the window
+// rows read from and written to it.
+//
+// A readable layer reads its raster in place. A writable layer (created, or
+// opened in mode 2) writes a private partial file beside the layer directory
+// and becomes visible only when Close renames it over the layer's raster;
+// destroying it without Close throws the partial file away.
+//
+// Thread safety: none; the entry frame serialises every use.
+#ifndef GRIDIO_LAYER_H_
+#define GRIDIO_LAYER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cell_values.h"
+#include "gdal_raster.h"
+#include "grid_geometry.h"
+#include "window_mapping.h"
+
+namespace gridio {
+
+class Layer {
+ public:
+  // Opens the layer in directory dir for reading (mode GIO_READ) or writing
+  // (GIO_READWRITE). Throws GioError.
+  static std::unique_ptr<Layer> Open(const std::string& dir, int mode);
+  // Creates a layer of cell_type on grid in directory dir, every cell
+  // missing. Throws GioError.
+  static std::unique_ptr<Layer> Create(const std::string& dir, int cell_type,
+                                       const LayerGrid& grid);
+  ~Layer();
+  Layer(const Layer&) = delete;
+  Layer& operator=(const Layer&) = delete;
+
+  int cell_type() const { return info_.cell_type; }
+  const LayerGrid& grid() const { return info_.grid; }
+
+  // Window row row of window into cells (window.cols cells); window_id
+  // changes whenever the window does. Throws GioError.
+  void ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row, int32_t* cells);
+  void ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row, float* cells);
+  // Writes window row row from cells of the layer's cell type.
+  void WriteWindowRow(const WindowGrid& window, unsigned long window_id, int row,
+                      const void* cells);
+
+  // Layer columns [first, first + count) of layer row row, in the layer's
+  // cell class, nodata turned into the markers.
+  template <typename T>
+  void ReadLayerSpan(int row, int first, int count, T* cells);
+
+  // Flushes, and for a writable layer commits; the layer is closed however
+  // it ends. GIO_OK or GIO_ERR_WRITE (the layer on disk then is unchanged).
+  int Close();
+
+ private:
+  Layer() = default;
+
+  const WindowMapping& MappingFor(const WindowGrid& window, unsigned long window_id);
+  template <typename T>
+  void ReadRaw(int row, int first, int count, T* cells);
+  template <typename T>
+  void WriteRaw(int row, int first, int count, const T* cells);
+  template <typename Native, typename Out>
+  void ReadMapped(const WindowMapping& mapping, int layer_row, Out* cells);
+  template <typename Native>
+  void WriteMapped(const WindowMapping& mapping, int layer_row, const Native* cells);
+  template <typename Native>
+  std::vector<Native>& RowBuffer();
+
+  Dataset dataset_;
+  GDALRasterBandH band_ = nullptr;
+  RasterInfo info_;
+  NodataRule nodata_;
+  bool writable_ = false;
+  std::string partial_file_;   // writable: the file being written
+  std::string target_file_;    // writable: where Close puts it
+  std::string replaced_file_;  // writable: an older raster that the commit supersedes
+
+  WindowMapping mapping_;
+  unsigned long mapping_window_id_ = 0;
+  bool has_mapping_ = false;
+  std::vector<int32_t> int_row_;
+  std::vector<float> float_row_;
+  // The layer row whose span RowBuffer holds for sampled reads, or -1.
+  int buffered_row_ = -1;
+};
+
+}  // namespace gridio
+
+#endif  // GRIDIO_LAYER_H_

@@ -1,0 +1,36 @@
+// Where a layer's raster lives inside its directory, and the names of the
+// files a write goes through.
+#ifndef GRIDIO_LAYER_LOCATION_H_
+#define GRIDIO_LAYER_LOCATION_H_
+
+#include <string>
+
+namespace gridio {
+
+// The name of the GeoTIFF this library writes inside a layer directory.
+extern const char* const kLayerFileName;
+
+enum class LayerKind { kNone, kGeoTiff, kEsriGrid };
+
+struct LayerLocation {
+  LayerKind kind = LayerKind::kNone;
+  // kGeoTiff: the .tif file; kEsriGrid: the directory, as GDAL opens it.
+  std::string raster;
+};
+
+// The raster of the layer directory dir: "layer.tif" when present, else the
+// only .tif/.tiff file (case ignored, hidden files skipped), else an ESRI
+// grid when the directory holds "hdr.adf". kNone for anything else (no
+// directory, no candidate, several candidates). Does not open the raster.
+LayerLocation LocateLayer(const std::string& dir);
+
+// dir as an absolute path without a trailing separator.
+std::string NormalLayerDirectory(const std::string& dir);
+
+// A fresh hidden file name in the directory that holds dir, for writing
+// dir's raster before it is renamed into place.
+std::string PartialFileBeside(const std::string& dir);
+
+}  // namespace gridio
+
+#endif  // GRIDIO_LAYER_LOCATION_H_

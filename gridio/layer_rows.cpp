@@ -1,0 +1,175 @@
+#include <algorithm>
+#include <type_traits>
+
+#include "avgridio.h"
+#include "gio_error.h"
+#include "layer.h"
+
+namespace gridio {
+
+namespace {
+
+template <typename T>
+constexpr GDALDataType GdalTypeOf() {
+  return std::is_same<T, int32_t>::value ? GDT_Int32 : GDT_Float32;
+}
+
+}  // namespace
+
+template <typename T>
+void Layer::ReadRaw(int row, int first, int count, T* cells) {
+  if (count <= 0) return;
+  if (GDALRasterIO(band_, GF_Read, first, row, count, 1, cells, count, 1, GdalTypeOf<T>(), 0, 0) !=
+      CE_None) {
+    Fail(GIO_ERR_READ);
+  }
+}
+
+template <typename T>
+void Layer::WriteRaw(int row, int first, int count, const T* cells) {
+  if (count <= 0) return;
+  // GDAL only reads the buffer of a write.
+  if (GDALRasterIO(band_, GF_Write, first, row, count, 1, const_cast<T*>(cells), count, 1,
+                   GdalTypeOf<T>(), 0, 0) != CE_None) {
+    Fail(GIO_ERR_WRITE);
+  }
+}
+
+template <typename T>
+void Layer::ReadLayerSpan(int row, int first, int count, T* cells) {
+  ReadRaw(row, first, count, cells);
+  nodata_.ToMarkers(cells, count);
+}
+
+template void Layer::ReadLayerSpan<int32_t>(int, int, int, int32_t*);
+template void Layer::ReadLayerSpan<float>(int, int, int, float*);
+
+template <>
+std::vector<int32_t>& Layer::RowBuffer<int32_t>() {
+  return int_row_;
+}
+template <>
+std::vector<float>& Layer::RowBuffer<float>() {
+  return float_row_;
+}
+
+const WindowMapping& Layer::MappingFor(const WindowGrid& window, unsigned long window_id) {
+  if (!has_mapping_ || mapping_window_id_ != window_id) {
+    mapping_ = WindowMapping(window, info_.grid);
+    mapping_window_id_ = window_id;
+    has_mapping_ = true;
+    buffered_row_ = -1;
+  }
+  return mapping_;
+}
+
+template <typename Native, typename Out>
+void Layer::ReadMapped(const WindowMapping& mapping, int layer_row, Out* cells) {
+  std::vector<Native>& buffer = RowBuffer<Native>();
+  if (mapping.aligned()) {
+    const int first = mapping.first_col();
+    const int count = mapping.end_col() - first;
+    std::fill(cells, cells + first, Marker<Out>());
+    std::fill(cells + mapping.end_col(), cells + mapping.window_cols(), Marker<Out>());
+    if (count <= 0) return;
+    const int layer_col = first + mapping.col_offset();
+    if constexpr (std::is_same<Native, Out>::value) {
+      // Straight from GDAL into the caller's row.
+      ReadLayerSpan(layer_row, layer_col, count, cells + first);
+    } else {
+      buffered_row_ = -1;
+      buffer.resize(count);
+      ReadLayerSpan(layer_row, layer_col, count, buffer.data());
+      for (int i = 0; i < count; ++i) cells[first + i] = ConvertCell<Native, Out>(buffer[i]);
+    }
+    return;
+  }
+  const int first = mapping.first_layer_col();
+  const int count = mapping.end_layer_col() - first;
+  // Finer windows sample one layer row several times in a row.
+  if (buffered_row_ != layer_row) {
+    buffered_row_ = -1;
+    buffer.resize(count);
+    ReadLayerSpan(layer_row, first, count, buffer.data());
+    buffered_row_ = layer_row;
+  }
+  const std::vector<int>& col_map = mapping.col_map();
+  for (size_t c = 0; c < col_map.size(); ++c)
+    cells[c] =
+        col_map[c] < 0 ? Marker<Out>() : ConvertCell<Native, Out>(buffer[col_map[c] - first]);
+}
+
+template <typename Native>
+void Layer::WriteMapped(const WindowMapping& mapping, int layer_row, const Native* cells) {
+  std::vector<Native>& buffer = RowBuffer<Native>();
+  if (mapping.aligned()) {
+    const int first = mapping.first_col();
+    const int count = mapping.end_col() - first;
+    if (count <= 0) return;
+    const int layer_col = first + mapping.col_offset();
+    if (nodata_.WritesMarkersAsIs(Native())) {
+      WriteRaw(layer_row, layer_col, count, cells + first);
+      return;
+    }
+    buffer.resize(count);
+    for (int i = 0; i < count; ++i) buffer[i] = nodata_.FromMarker(cells[first + i]);
+    WriteRaw(layer_row, layer_col, count, buffer.data());
+    return;
+  }
+  const int first = mapping.first_layer_col();
+  const int count = mapping.end_layer_col() - first;
+  if (count <= 0) return;
+  // Layer cells between the sampled ones keep their stored values.
+  buffer.resize(count);
+  ReadRaw(layer_row, first, count, buffer.data());
+  const std::vector<int>& col_map = mapping.col_map();
+  for (size_t c = 0; c < col_map.size(); ++c)
+    if (col_map[c] >= 0) buffer[col_map[c] - first] = nodata_.FromMarker(cells[c]);
+  WriteRaw(layer_row, first, count, buffer.data());
+}
+
+namespace {
+
+template <typename Out>
+void FillMissing(Out* cells, int count) {
+  std::fill(cells, cells + count, Marker<Out>());
+}
+
+}  // namespace
+
+void Layer::ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row,
+                          int32_t* cells) {
+  const WindowMapping& mapping = MappingFor(window, window_id);
+  const int layer_row = mapping.LayerRow(row);
+  if (layer_row < 0) return FillMissing(cells, window.cols);
+  if (cell_type() == GIO_CELLINT)
+    ReadMapped<int32_t, int32_t>(mapping, layer_row, cells);
+  else
+    ReadMapped<float, int32_t>(mapping, layer_row, cells);
+}
+
+void Layer::ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row,
+                          float* cells) {
+  const WindowMapping& mapping = MappingFor(window, window_id);
+  const int layer_row = mapping.LayerRow(row);
+  if (layer_row < 0) return FillMissing(cells, window.cols);
+  if (cell_type() == GIO_CELLINT)
+    ReadMapped<int32_t, float>(mapping, layer_row, cells);
+  else
+    ReadMapped<float, float>(mapping, layer_row, cells);
+}
+
+void Layer::WriteWindowRow(const WindowGrid& window, unsigned long window_id, int row,
+                           const void* cells) {
+  if (!writable_) Fail(GIO_ERR_READ_ONLY);
+  const WindowMapping& mapping = MappingFor(window, window_id);
+  const int layer_row = mapping.LayerRow(row);
+  if (layer_row < 0) return;
+  buffered_row_ = -1;
+  if (cell_type() == GIO_CELLINT)
+    WriteMapped(mapping, layer_row, static_cast<const int32_t*>(cells));
+  else
+    WriteMapped(mapping, layer_row, static_cast<const float*>(cells));
+}
+
+}  // namespace gridio

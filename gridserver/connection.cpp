@@ -1,0 +1,231 @@
+#include "connection.h"
+
+#include <algorithm>
+#include <boost/asio/error.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/format.hpp>
+#include <cctype>
+#include <utility>
+
+#include "connection_manager.h"
+#include "request_queue.h"
+
+namespace grid_server {
+namespace {
+
+// The first receive buffer; it doubles as bytes arrive, up to the length
+// the header announced.
+constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
+
+// Blanks, then hexadecimal digits only: a header that is well formed but
+// whose length ParseFrameHeader still refused, so too long.
+bool WellFormedHeader(const char* header) {
+  std::size_t i = 0;
+  while (i < grd_svr::kFrameHeaderLength && header[i] == ' ') ++i;
+  if (i == grd_svr::kFrameHeaderLength) return false;
+  for (; i < grd_svr::kFrameHeaderLength; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(header[i]))) return false;
+  return true;
+}
+
+}  // namespace
+
+Connection::Connection(boost::asio::ip::tcp::socket socket, ConnectionManager& manager,
+                       RequestQueue& queue, const ConnectionLimits& limits)
+    : m_Socket(std::move(socket)),
+      m_Timer(m_Socket.get_executor()),
+      m_Manager(manager),
+      m_Queue(queue),
+      m_Limits(limits) {
+  boost::system::error_code error;
+  const auto endpoint = m_Socket.remote_endpoint(error);
+  m_Peer = error ? std::string("an unknown peer")
+                 : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+}
+
+void Connection::Start() {
+  m_RequestDeadline = Clock::now() + std::chrono::milliseconds(m_Limits.request_timeout_ms);
+  ArmTimer();
+  ReadHeader();
+}
+
+void Connection::Stop() {
+  if (m_Stopped.exchange(true)) return;
+  m_State = State::kClosed;
+  boost::system::error_code ignored;
+  m_Socket.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+  m_Socket.close(ignored);
+  m_Timer.cancel();
+}
+
+void Connection::ReadHeader() {
+  auto self = shared_from_this();
+  boost::asio::async_read(m_Socket, boost::asio::buffer(m_Header),
+                          [self](const boost::system::error_code& error, std::size_t bytes) {
+                            if (self->m_Stopped) return;
+                            if (error) {
+                              if (bytes > 0)
+                                self->CloseWithNote("it closed before its request was complete");
+                              else
+                                self->Close();
+                              return;
+                            }
+                            self->OnHeader(error);
+                          });
+}
+
+void Connection::OnHeader(const boost::system::error_code&) {
+  std::size_t length = 0;
+  if (grd_svr::ParseFrameHeader(m_Header, length)) {
+    if (WellFormedHeader(m_Header))
+      Refuse(grd_svr::ErrGridTooBig, "its frame announces more than the protocol's largest frame");
+    else
+      Refuse(grd_svr::ErrPackMalformed, "its frame header is not blank-padded hexadecimal");
+    return;
+  }
+  if (length > m_Limits.max_request_bytes) {
+    Refuse(grd_svr::ErrGridTooBig,
+           boost::str(boost::format("its frame announces %d bytes, more than the %d allowed") %
+                      length % m_Limits.max_request_bytes));
+    return;
+  }
+  m_Expected = length;
+  if (m_Expected == 0) {
+    Handle();
+    return;
+  }
+  ArmTimer();
+  ReadPayload();
+}
+
+void Connection::ReadPayload() {
+  if (m_Received == m_Payload.size()) {
+    const std::size_t next = std::min(m_Expected, std::max(kFirstChunk, m_Payload.size() * 2));
+    m_Payload.resize(next);
+  }
+  auto self = shared_from_this();
+  m_Socket.async_read_some(
+      boost::asio::buffer(m_Payload.data() + m_Received, m_Payload.size() - m_Received),
+      [self](const boost::system::error_code& error, std::size_t bytes) {
+        self->OnPayload(error, bytes);
+      });
+}
+
+void Connection::OnPayload(const boost::system::error_code& error, std::size_t bytes) {
+  if (m_Stopped) return;
+  m_Received += bytes;
+  if (m_Received == m_Expected) {
+    Handle();
+    return;
+  }
+  if (error) {
+    CloseWithNote("it closed before its request was complete");
+    return;
+  }
+  ArmTimer();
+  ReadPayload();
+}
+
+void Connection::Refuse(std::int32_t code, const std::string& reason) {
+  m_State = State::kHandling;
+  m_Timer.cancel();
+  auto self = shared_from_this();
+  m_Queue.Submit(
+      [self, code, reason](RequestHandler& handler) {
+        if (self->m_Stopped) return HandlerReply();
+        return handler.RefuseFrame(code, reason, self->m_Peer);
+      },
+      [self](HandlerReply reply) { self->Send(std::move(reply)); });
+}
+
+void Connection::Handle() {
+  m_State = State::kHandling;
+  m_Timer.cancel();
+  auto self = shared_from_this();
+  m_Queue.Submit(
+      [self](RequestHandler& handler) {
+        if (self->m_Stopped) return HandlerReply();
+        HandlerReply reply =
+            handler.HandlePayload(self->m_Payload.data(), self->m_Received, self->m_Peer);
+        // The request is done with; a large reply needs the memory more.
+        std::vector<char>().swap(self->m_Payload);
+        return reply;
+      },
+      [self](HandlerReply reply) { self->Send(std::move(reply)); });
+}
+
+void Connection::Send(HandlerReply reply) {
+  if (m_Stopped) return;
+  if (reply.message.empty()) {
+    CloseWithNote("its request could not be answered");
+    return;
+  }
+  m_Reply = std::move(reply);
+  m_State = State::kSending;
+  m_Sent = 0;
+  ArmTimer();
+  WriteSome();
+}
+
+void Connection::WriteSome() {
+  auto self = shared_from_this();
+  m_Socket.async_write_some(
+      boost::asio::buffer(m_Reply.message.data() + m_Sent, m_Reply.message.size() - m_Sent),
+      [self](const boost::system::error_code& error, std::size_t bytes) {
+        self->OnWrite(error, bytes);
+      });
+}
+
+void Connection::OnWrite(const boost::system::error_code& error, std::size_t bytes) {
+  if (m_Stopped) return;
+  if (error) {
+    CloseWithNote("its reply could not be sent: " + error.message());
+    return;
+  }
+  m_Sent += bytes;
+  if (m_Sent < m_Reply.message.size()) {
+    ArmTimer();
+    WriteSome();
+    return;
+  }
+  const bool retire = m_Reply.retire;
+  boost::system::error_code ignored;
+  m_Socket.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+  if (retire) m_Manager.NotifyRetired();
+  Close();
+}
+
+void Connection::Close() {
+  m_State = State::kClosed;
+  m_Manager.Stop(shared_from_this());
+}
+
+void Connection::CloseWithNote(const std::string& why) {
+  m_Queue.Note("Closed the connection from " + m_Peer + ": " + why);
+  Close();
+}
+
+void Connection::ArmTimer() {
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_Limits.idle_timeout_ms);
+  if (m_State == State::kReceiving) deadline = std::min(deadline, m_RequestDeadline);
+  m_Timer.expires_at(deadline);
+  auto self = shared_from_this();
+  m_Timer.async_wait([self](const boost::system::error_code& error) { self->OnTimer(error); });
+}
+
+void Connection::OnTimer(const boost::system::error_code& error) {
+  if (error == boost::asio::error::operation_aborted || m_Stopped) return;
+  if (m_State != State::kReceiving && m_State != State::kSending) return;
+  if (m_Timer.expiry() > Clock::now()) return;
+  std::string why;
+  if (m_State == State::kSending)
+    why = boost::str(boost::format("its reply moved no byte for %d ms") % m_Limits.idle_timeout_ms);
+  else if (Clock::now() >= m_RequestDeadline)
+    why = boost::str(boost::format("its request was not complete after %d ms") %
+                     m_Limits.request_timeout_ms);
+  else
+    why = boost::str(boost::format("it sent nothing for %d ms") % m_Limits.idle_timeout_ms);
+  CloseWithNote(why);
+}
+
+}  // namespace grid_server

@@ -1,0 +1,168 @@
+#include "grid_server.h"
+
+#include <boost/asio/ip/address.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/format.hpp>
+#include <chrono>
+#include <csignal>
+#include <utility>
+
+#include "server/gio.h"
+#include "service_setup.h"
+#include "session/multi_log.h"
+
+namespace grid_server {
+namespace {
+
+namespace asio = boost::asio;
+using asio::ip::tcp;
+
+// How long to wait before accepting again after the system refused to hand
+// over a connection (out of descriptors): long enough not to spin.
+constexpr std::chrono::milliseconds kAcceptRetryPause(100);
+
+const char* ReasonText(StopReason reason) {
+  switch (reason) {
+    case StopReason::kRetired:
+      return "retired by a client";
+    case StopReason::kSignal:
+      return "stopped by a signal";
+    case StopReason::kStopped:
+      break;
+  }
+  return "stopped";
+}
+
+tcp::endpoint ListenEndpoint(const ServerOptions& options) {
+  boost::system::error_code error;
+  const asio::ip::address address = asio::ip::make_address(options.address, error);
+  if (error) throw StartError("--address " + options.address + " is not an IP address");
+  return tcp::endpoint(address, options.port);
+}
+
+}  // namespace
+
+GridServer::GridServer(const ServerOptions& options)
+    : m_Options(options),
+      m_Root(ServedRoot(options.root)),
+      m_Library(LoadGridLibrary(GridLibraryDirectory(options.gridio_dir))),
+      m_Log(OpenServerLog(options.log_file)),
+      m_Handler(new RequestHandler(m_Root, m_Log.get())),
+      m_Signals(m_IO, SIGINT, SIGTERM),
+      m_Acceptor(m_IO),
+      m_AcceptPause(m_IO),
+      m_Grace(m_IO),
+      m_Queue(*m_Handler, m_IO) {
+  m_Limits.idle_timeout_ms = options.idle_timeout_ms;
+  m_Limits.request_timeout_ms = options.request_timeout_ms;
+  m_Limits.max_request_bytes = options.max_request_bytes;
+
+  const tcp::endpoint endpoint = ListenEndpoint(options);
+  boost::system::error_code error;
+  m_Acceptor.open(endpoint.protocol(), error);
+  if (!error) m_Acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+  if (!error) m_Acceptor.bind(endpoint, error);
+  if (!error) m_Acceptor.listen(asio::socket_base::max_listen_connections, error);
+  if (error)
+    throw StartError(boost::str(boost::format("cannot listen on %s:%d: %s") % options.address %
+                                options.port % error.message()));
+  m_Address = options.address;
+  m_Port = m_Acceptor.local_endpoint().port();
+
+  m_Manager.OnLeave([this] { OnConnectionLeft(); });
+  m_Manager.OnRetired([this] { Shutdown(StopReason::kRetired); });
+  m_Handler->Note(boost::str(boost::format("grid_server listening on %s:%d, root %s") % m_Address %
+                             m_Port % m_Root));
+}
+
+GridServer::~GridServer() {
+  // The connections and the handling thread go before the handler they use.
+  m_Stopping = true;
+  m_Manager.StopAll();
+  m_Queue.Join();
+}
+
+StopReason GridServer::Run() {
+  Accept();
+  WaitForSignal();
+  m_IO.run();
+  m_Queue.Join();
+  return m_Reason;
+}
+
+void GridServer::Stop() {
+  asio::post(m_IO, [this] { Shutdown(StopReason::kStopped); });
+}
+
+void GridServer::Accept() {
+  if (m_Stopping || m_Accepting) return;
+  if (m_Manager.size() >= static_cast<std::size_t>(m_Options.max_connections)) return;
+  m_Accepting = true;
+  m_Acceptor.async_accept([this](const boost::system::error_code& error, tcp::socket socket) {
+    m_Accepting = false;
+    if (m_Stopping || error == asio::error::operation_aborted) return;
+    if (error) {
+      m_AcceptPause.expires_after(kAcceptRetryPause);
+      m_AcceptPause.async_wait([this](const boost::system::error_code& e) {
+        if (!e) Accept();
+      });
+      return;
+    }
+    boost::system::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    m_Manager.Start(std::make_shared<Connection>(std::move(socket), m_Manager, m_Queue, m_Limits));
+    Accept();
+  });
+}
+
+void GridServer::WaitForSignal() {
+  m_Signals.async_wait([this](const boost::system::error_code& error, int number) {
+    if (error) return;
+    if (m_Stopping) {
+      m_Queue.Note(boost::str(boost::format("grid_server got signal %d again: closing every "
+                                            "connection") %
+                              number));
+      m_Manager.StopAll();
+    } else {
+      m_Queue.Note(boost::str(boost::format("grid_server got signal %d") % number));
+      Shutdown(StopReason::kSignal);
+    }
+    if (!m_Finished) WaitForSignal();
+  });
+}
+
+void GridServer::Shutdown(StopReason reason) {
+  if (m_Stopping) return;
+  m_Stopping = true;
+  m_Reason = reason;
+  m_Queue.Note(std::string("grid_server stopping: ") + ReasonText(reason));
+  boost::system::error_code ignored;
+  m_Acceptor.close(ignored);
+  m_AcceptPause.cancel();
+  m_Manager.StopReceiving();
+  if (m_Manager.size() == 0) {
+    Finish();
+    return;
+  }
+  m_Grace.expires_after(std::chrono::milliseconds(m_Options.shutdown_grace_ms));
+  m_Grace.async_wait([this](const boost::system::error_code& error) {
+    if (!error) m_Manager.StopAll();
+  });
+}
+
+void GridServer::OnConnectionLeft() {
+  if (!m_Stopping) {
+    Accept();
+    return;
+  }
+  if (m_Manager.size() == 0) Finish();
+}
+
+void GridServer::Finish() {
+  if (m_Finished) return;
+  m_Finished = true;
+  m_Signals.cancel();
+  m_Grace.cancel();
+}
+
+}  // namespace grid_server

@@ -1,0 +1,91 @@
+// The grid server: listens on one TCP address, accepts connections (at most
+// max_connections at once; more wait in the listen queue), and stops on a
+// granted retire request or on SIGTERM/SIGINT. Stopping closes the acceptor
+// and the connections still reading their requests, lets the requests
+// already received finish within shutdown_grace_ms, then closes the rest;
+// a second signal closes them at once.
+//
+// Construction does everything that can fail (root, grid library, log,
+// binding the address) and throws StartError; once constructed the server
+// listens, so clients may connect before Run() is called.
+//
+// Ownership: owns the grid library holder, the server log, the request
+// handler, the connections and the handling thread. The process-wide state
+// of the in-process server (window, cache) is shared by every server in a
+// process; a program runs one.
+// Thread safety: Run() on one thread; Stop() from any thread.
+#ifndef MIRL_GRIDSERVER_GRID_SERVER_H_
+#define MIRL_GRIDSERVER_GRID_SERVER_H_
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/shared_ptr.hpp>
+#include <memory>
+#include <string>
+
+#include "connection.h"
+#include "connection_manager.h"
+#include "request_handler.h"
+#include "request_queue.h"
+#include "server_options.h"
+
+namespace grd_svr {
+class IGIO;
+class IGSvrLog;
+}  // namespace grd_svr
+
+namespace grid_server {
+
+enum class StopReason { kRetired, kSignal, kStopped };
+
+class GridServer {
+ public:
+  explicit GridServer(const ServerOptions& options);
+  ~GridServer();
+  GridServer(const GridServer&) = delete;
+  GridServer& operator=(const GridServer&) = delete;
+
+  unsigned short port() const { return m_Port; }
+  const std::string& address() const { return m_Address; }
+  const std::string& root() const { return m_Root; }
+
+  // Serves until the server stops; returns why.
+  StopReason Run();
+  // Stops the server as a signal would.
+  void Stop();
+
+ private:
+  void Accept();
+  void WaitForSignal();
+  void Shutdown(StopReason reason);
+  void OnConnectionLeft();
+  void Finish();
+
+  ServerOptions m_Options;
+  std::string m_Root;
+  boost::shared_ptr<grd_svr::IGIO> m_Library;
+  boost::shared_ptr<grd_svr::IGSvrLog> m_Log;
+  std::unique_ptr<RequestHandler> m_Handler;
+
+  boost::asio::io_context m_IO;
+  boost::asio::signal_set m_Signals;
+  boost::asio::ip::tcp::acceptor m_Acceptor;
+  boost::asio::steady_timer m_AcceptPause;
+  boost::asio::steady_timer m_Grace;
+  ConnectionManager m_Manager;
+  RequestQueue m_Queue;
+  ConnectionLimits m_Limits;
+
+  std::string m_Address;
+  unsigned short m_Port = 0;
+  bool m_Accepting = false;
+  bool m_Stopping = false;
+  bool m_Finished = false;
+  StopReason m_Reason = StopReason::kStopped;
+};
+
+}  // namespace grid_server
+
+#endif  // MIRL_GRIDSERVER_GRID_SERVER_H_

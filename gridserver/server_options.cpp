@@ -1,0 +1,157 @@
+#include "server_options.h"
+
+#include <boost/format.hpp>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "protocol/framing.h"
+
+namespace grid_server {
+namespace {
+
+constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
+
+// Digits only, within [low, high].
+bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
+  if (text.empty() || text.size() > 18) return false;
+  long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < low || v > high) return false;
+  value = v;
+  return true;
+}
+
+using Setter = std::function<bool(ServerOptions&, const std::string&)>;
+
+Setter Text(std::string ServerOptions::*field) {
+  return [field](ServerOptions& o, const std::string& v) {
+    if (v.empty()) return false;
+    o.*field = v;
+    return true;
+  };
+}
+
+template <class T>
+Setter Number(T ServerOptions::*field, long long low, long long high) {
+  return [field, low, high](ServerOptions& o, const std::string& v) {
+    long long n = 0;
+    if (!ParseNumber(v, low, high, n)) return false;
+    o.*field = static_cast<T>(n);
+    return true;
+  };
+}
+
+const std::map<std::string, Setter>& Setters() {
+  static const std::map<std::string, Setter> setters = {
+      {"--root", Text(&ServerOptions::root)},
+      {"--address", Text(&ServerOptions::address)},
+      {"--port", Number(&ServerOptions::port, 0, 65535)},
+      {"--log", Text(&ServerOptions::log_file)},
+      {"--port-file", Text(&ServerOptions::port_file)},
+      {"--gridio-dir", Text(&ServerOptions::gridio_dir)},
+      {"--idle-timeout", Number(&ServerOptions::idle_timeout_ms, 1, kMaxTimeoutMs)},
+      {"--request-timeout", Number(&ServerOptions::request_timeout_ms, 1, kMaxTimeoutMs)},
+      {"--max-request", Number(&ServerOptions::max_request_bytes, 1,
+                               static_cast<long long>(grd_svr::kMaxFrameLength))},
+      {"--max-connections", Number(&ServerOptions::max_connections, 1, 10000)},
+      {"--shutdown-grace", Number(&ServerOptions::shutdown_grace_ms, 0, kMaxTimeoutMs)},
+  };
+  return setters;
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+  ParsedOptions parsed;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    if (name == "--help" || name == "-h") {
+      parsed.outcome = ParsedOptions::kHelp;
+      return parsed;
+    }
+    std::string value;
+    bool has_value = false;
+    const std::size_t eq = name.find('=');
+    if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+      has_value = true;
+    }
+    const auto setter = Setters().find(name);
+    if (setter == Setters().end()) {
+      parsed.error = "unknown option " + args[i];
+      return parsed;
+    }
+    if (!has_value) {
+      if (i + 1 == args.size()) {
+        parsed.error = "option " + name + " needs a value";
+        return parsed;
+      }
+      value = args[++i];
+    }
+    if (!setter->second(parsed.options, value)) {
+      parsed.error = "bad value for " + name + ": '" + value + "'";
+      return parsed;
+    }
+  }
+  if (parsed.options.root.empty()) {
+    parsed.error = "--root is required";
+    return parsed;
+  }
+  parsed.outcome = ParsedOptions::kRun;
+  return parsed;
+}
+
+std::string HelpText() {
+  const ServerOptions d;
+  return boost::str(
+      boost::format(
+          "usage: grid_server --root DIR [options]\n"
+          "\n"
+          "Serves the grids under DIR to mirl_lib sessions in io mode 1: one framed\n"
+          "request per TCP connection, one framed reply. Requests are handled one at\n"
+          "a time; connections that arrive meanwhile wait, none is dropped. Stops\n"
+          "after answering a GridServerRetire request, or on SIGTERM or SIGINT, and\n"
+          "exits 0; exits 1 when it cannot start, 2 on a bad command line.\n"
+          "\n"
+          "Options (each also as --name=value):\n"
+          "  --root DIR             directory served (required). A request whose grid\n"
+          "                         name or path is absolute, or climbs above DIR\n"
+          "                         through '..', is answered with ErrPackMalformed\n"
+          "                         (-10005) and not served.\n"
+          "  --address ADDR         address to listen on (default %1%)\n"
+          "  --port N               TCP port, 0 for one the system chooses (default %2%)\n"
+          "  --port-file FILE       write the port listened on to FILE once listening\n"
+          "  --log FILE             append the server log (one line per request and\n"
+          "                         reply, and every refusal) to FILE (default: none)\n"
+          "  --gridio-dir DIR       directory holding avgridio.so or aigridio.so\n"
+          "                         (default: ../lib beside the program, else the\n"
+          "                         program's own directory)\n"
+          "  --idle-timeout MS      close a connection that moves no byte for MS ms\n"
+          "                         while its request is read or its reply written:\n"
+          "                         silent and stalled clients (default %3%)\n"
+          "  --request-timeout MS   close a connection whose whole request has not\n"
+          "                         arrived MS ms after it was accepted (default %4%)\n"
+          "  --max-request BYTES    largest request payload; a longer one is answered\n"
+          "                         with ErrGridTooBig (-10016) and closed at once\n"
+          "                         (default and largest: %5%)\n"
+          "  --max-connections N    connections served at once; more wait in the\n"
+          "                         listen queue (default %6%)\n"
+          "  --shutdown-grace MS    on retire or a signal: time left to requests\n"
+          "                         already received before their connections are\n"
+          "                         closed; a second signal closes them at once\n"
+          "                         (default %7%)\n"
+          "  --help, -h             print this text and exit\n"
+          "\n"
+          "A frame whose header is not blank-padded hexadecimal, or whose payload does\n"
+          "not decode, is answered with an ErrorReport packet carrying ErrPackMalformed\n"
+          "(-10005) and closed.\n") %
+      d.address % d.port % d.idle_timeout_ms % d.request_timeout_ms % d.max_request_bytes %
+      d.max_connections % d.shutdown_grace_ms);
+}
+
+}  // namespace grid_server

@@ -1,0 +1,38 @@
+#include "analysis/zdensity.h"
+
+#include <cmath>
+
+#include "analysis/cpu_features.h"
+
+namespace mirl {
+namespace analysis {
+
+namespace {
+constexpr double kHostPi = 3.1415;
+}  // namespace
+
+ZDensityConstants MakeZDensityConstants(double mean, double sd) {
+  return {mean, sd * sd * 2.0, std::sqrt(2.0 * kHostPi) * sd};
+}
+
+void ZDensityScalar(double* data, int64_t count, double missing, const ZDensityConstants& c) {
+  for (int64_t i = 0; i < count; ++i) {
+    const double v = data[i];
+    if (v == missing) continue;
+    const double d = v - c.mean;
+    data[i] = std::exp(-(d * d) / c.s2) / c.k;
+  }
+}
+
+void ZDensityTransform(const CVectorView<double>& data, double mean, double sd) {
+  const ZDensityConstants c = MakeZDensityConstants(mean, sd);
+  double* first = &data(data.first());
+  if (CpuHasAvx2Fma()) {
+    ZDensityAvx2(first, data.count(), data.missing(), c);
+  } else {
+    ZDensityScalar(first, data.count(), data.missing(), c);
+  }
+}
+
+}  // namespace analysis
+}  // namespace mirl

@@ -1,0 +1,109 @@
+#include "protocol/checked_iarchive.h"
+
+#include <algorithm>
+#include <boost/archive/archive_exception.hpp>
+#include <boost/archive/basic_archive.hpp>
+#include <boost/archive/impl/archive_serializer_map.ipp>
+#include <boost/archive/impl/basic_binary_iarchive.ipp>
+#include <boost/archive/impl/basic_binary_iprimitive.ipp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "protocol/export_keys.h"
+#include "protocol/packet.h"
+
+namespace grd_svr {
+namespace {
+
+[[noreturn]] void Refuse(const char* what) {
+  throw std::runtime_error(std::string("undecodable packet archive: ") + what);
+}
+
+}  // namespace
+
+// Boost's standard header: the signature string with its 8-byte length, the
+// library version (2 bytes), four type sizes and the byte-order int.
+constexpr std::size_t kArchiveHeaderLength = 8 + 22 + 2 + 4 + 4;
+
+CCheckedIArchive::CCheckedIArchive(CMemoryInputBuffer& source) : Base(source, 0), source_(source) {
+  // Boost reads the version byte without checking for the end of input.
+  if (source.remaining() < kArchiveHeaderLength) Refuse("shorter than an archive header");
+  init(0);
+  const unsigned version = get_library_version();
+  if (version < kOldestLibraryVersion || version > boost::archive::BOOST_ARCHIVE_VERSION()) {
+    Refuse("unsupported archive library version");
+  }
+}
+
+void CCheckedIArchive::RequireBytes(std::size_t n, std::size_t element_size) const {
+  if (element_size != 0 && n > remaining() / element_size) Refuse("length exceeds the message");
+}
+
+void CCheckedIArchive::DestroyCreated() {
+  delete created_;
+  created_ = nullptr;
+}
+
+void CCheckedIArchive::load(std::string& s) {
+  std::size_t length = 0;
+  load_binary(&length, sizeof(length));
+  RequireBytes(length, 1);
+  s.resize(length);
+  if (length > 0) load_binary(&s[0], length);
+}
+
+void CCheckedIArchive::load(bool& b) {
+  unsigned char byte = 0;
+  load_binary(&byte, 1);
+  if (byte > 1) Refuse("bool out of range");
+  b = byte == 1;
+}
+
+void CCheckedIArchive::load_override(boost::serialization::collection_size_type& t) {
+  Base::load_override(t);
+  RequireBytes(t, 1);
+}
+
+// The one pointer of a packet archive is the shared pointer's. When its class
+// id is read, Boost has numbered two classes: 0 the shared pointer itself,
+// 1 CGSvrPacket, the pointer's static type. The pointee's class is one of
+// them or the next, 2; Boost would index its table with anything larger.
+void CCheckedIArchive::load_override(boost::archive::class_id_type& t) {
+  if (pointer_read_) Refuse("more than one pointer");
+  pointer_read_ = true;
+  Base::load_override(t);
+  const int id = t;
+  if (id < -1 || id > 2) Refuse("class id out of range");
+}
+
+// The first class information of a packet archive is the shared pointer's.
+// Untracked, it leaves Boost's object table empty when the packet pointer
+// is read, so that pointer can only name a new object, never an old one.
+void CCheckedIArchive::load_override(boost::archive::tracking_type& t) {
+  unsigned char byte = 0;
+  load_binary(&byte, 1);
+  if (byte > 1) Refuse("tracking flag out of range");
+  if (!tracking_read_ && byte != 0) Refuse("tracked shared pointer");
+  tracking_read_ = true;
+  t = boost::archive::tracking_type(byte == 1);
+}
+
+void CCheckedIArchive::load_override(boost::archive::class_name_type& t) {
+  Base::load_override(t);
+  const std::vector<std::string>& keys = PacketExportKeys();
+  const char* name = t;
+  // keys[0] is CGSvrPacket's own key: not a derived class.
+  if (std::find(keys.begin() + 1, keys.end(), name) == keys.end()) Refuse("unknown class name");
+}
+
+void CCheckedIArchive::load_override(boost::archive::class_id_reference_type& t) {
+  load_override(static_cast<boost::archive::class_id_type&>(t));
+}
+
+}  // namespace grd_svr
+
+template class boost::archive::basic_binary_iarchive<grd_svr::CCheckedIArchive>;
+template class boost::archive::basic_binary_iprimitive<grd_svr::CCheckedIArchive, char,
+                                                       std::char_traits<char>>;
+template class boost::archive::detail::archive_serializer_map<grd_svr::CCheckedIArchive>;

@@ -1,0 +1,96 @@
+// The archive that decodes packets from the network. It reads exactly the
+// format of boost::archive::binary_iarchive and differs only in refusing,
+// with an exception, input that the stock archive would trust:
+//  - a string, a collection or a cell vector longer than the bytes that are
+//    left (checked before anything is allocated);
+//  - a bool byte other than 0 or 1;
+//  - a pointer class id other than null, the pointer's static class or the
+//    next class to register (Boost indexes its class table with it unchecked);
+//  - a second pointer (a packet archive holds exactly one);
+//  - a class name other than the export key of a class derived from
+//    CGSvrPacket (the base class is the pointer's static class and never
+//    travels by name; any other name makes Boost index past its tables);
+//  - a tracked shared pointer (it would let the packet pointer refer back
+//    to the shared pointer object itself), or a tracking byte other than 0
+//    or 1;
+//  - an archive library version outside [kOldestLibraryVersion, ours].
+// Every refusal is a std::exception; callers turn it into their own outcome.
+//
+// Boost frees neither the packet nor its fields when a pointer load fails
+// half-way, so the packet a load constructs is noted here (see
+// load_construct_data in packet_serialize.h); a caller whose load threw
+// before a shared pointer took the packet destroys it with DestroyCreated.
+//
+// Reads from a CMemoryInputBuffer, which must outlive the archive. One
+// archive per message, one thread.
+#ifndef MIRL_PROTOCOL_CHECKED_IARCHIVE_H_
+#define MIRL_PROTOCOL_CHECKED_IARCHIVE_H_
+
+#include <boost/archive/binary_iarchive_impl.hpp>
+#include <boost/archive/detail/register_archive.hpp>
+#include <boost/serialization/collection_size_type.hpp>
+#include <cstddef>
+#include <string>
+
+#include "protocol/memory_buffers.h"
+
+namespace grd_svr {
+
+class CGSvrPacket;
+
+class CCheckedIArchive
+    : public boost::archive::binary_iarchive_impl<CCheckedIArchive, char, std::char_traits<char>> {
+  using Base = boost::archive::binary_iarchive_impl<CCheckedIArchive, char, std::char_traits<char>>;
+
+ public:
+  // Oldest archive library version we decode: the protocol was defined on
+  // version 9 (Boost 1.47) and nothing older ever spoke it; versions 7 and
+  // below also lay out Boost's bookkeeping fields differently.
+  static constexpr unsigned kOldestLibraryVersion = 9;
+
+  // Reads and checks the archive header at once.
+  explicit CCheckedIArchive(CMemoryInputBuffer& source);
+
+  // Bytes of the message not yet read.
+  std::size_t remaining() const { return source_.remaining(); }
+  // Throws unless n elements of element_size bytes each can still follow.
+  void RequireBytes(std::size_t n, std::size_t element_size) const;
+
+  // The packet most recently constructed by a pointer load.
+  void NoteCreated(CGSvrPacket* packet) { created_ = packet; }
+  // Destroys that packet; only for a load that failed before it was owned.
+  void DestroyCreated();
+
+ private:
+  friend class boost::archive::detail::interface_iarchive<CCheckedIArchive>;
+  friend class boost::archive::basic_binary_iarchive<CCheckedIArchive>;
+  friend class boost::archive::basic_binary_iprimitive<CCheckedIArchive, char,
+                                                       std::char_traits<char>>;
+  friend class boost::archive::load_access;
+
+  using Base::load;
+  void load(std::string& s);
+  void load(bool& b);
+
+  template <class T>
+  void load_override(T& t) {
+    Base::load_override(t);
+  }
+  void load_override(boost::serialization::collection_size_type& t);
+  void load_override(boost::archive::class_id_type& t);
+  void load_override(boost::archive::class_id_reference_type& t);
+  void load_override(boost::archive::tracking_type& t);
+  void load_override(boost::archive::class_name_type& t);
+
+  CMemoryInputBuffer& source_;
+  bool pointer_read_ = false;
+  bool tracking_read_ = false;
+  CGSvrPacket* created_ = nullptr;
+};
+
+}  // namespace grd_svr
+
+BOOST_SERIALIZATION_REGISTER_ARCHIVE(grd_svr::CCheckedIArchive)
+BOOST_SERIALIZATION_USE_ARRAY_OPTIMIZATION(grd_svr::CCheckedIArchive)
+
+#endif  // MIRL_PROTOCOL_CHECKED_IARCHIVE_H_

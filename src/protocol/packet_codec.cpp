@@ -1,0 +1,60 @@
+// Payload encoding and decoding: one shared pointer to CGSvrPacket per
+// archive.
+// clang-format off
+// First: it brings the archive headers in before export.hpp.
+#include "protocol/packet_serialize.h"
+// clang-format on
+
+#include <exception>
+#include <ostream>
+
+#include "protocol/framing.h"
+#include "protocol/memory_buffers.h"
+
+namespace grd_svr {
+namespace {
+
+void WriteArchive(const boost::shared_ptr<CGSvrPacket>& packet, std::streambuf& sink) {
+  boost::archive::binary_oarchive archive(sink, 0);
+  archive << packet;
+}
+
+}  // namespace
+
+std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet) {
+  // A counting pass first, so that the payload is built in one allocation
+  // and the cells are copied once.
+  CStringOutputBuffer counter(nullptr);
+  WriteArchive(packet, counter);
+  std::string payload;
+  payload.reserve(counter.written());
+  CStringOutputBuffer sink(&payload);
+  WriteArchive(packet, sink);
+  return payload;
+}
+
+boost::system::error_code DecodePacket(const void* data, std::size_t size,
+                                       boost::shared_ptr<CGSvrPacket>& packet) noexcept {
+  if (data == nullptr || size > kMaxFrameLength) return FrameError();
+  try {
+    CMemoryInputBuffer source(static_cast<const char*>(data), size);
+    boost::shared_ptr<CGSvrPacket> decoded;
+    {
+      CCheckedIArchive archive(source);
+      try {
+        archive >> decoded;
+      } catch (...) {
+        if (!decoded) archive.DestroyCreated();
+        throw;
+      }
+    }
+    // Bytes left over mean the archive was read with the wrong layout.
+    if (source.remaining() != 0) return FrameError();
+    packet = decoded;
+    return {};
+  } catch (...) {
+    return FrameError();
+  }
+}
+
+}  // namespace grd_svr

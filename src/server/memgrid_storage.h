@@ -1,0 +1,36 @@
+// Sizing of the large cell vectors of the in-process grid server (a Solid
+// grid's cells, filler grids, the cells of a whole-grid reply). A vector
+// that needs a new block gets one of exactly the size asked for, advised to
+// be backed by large pages before it is first touched: filling millions of
+// cells then costs a few page faults instead of one per 4 KiB.
+//
+// Thread safety: as for the vector passed in.
+#ifndef MIRL_SERVER_MEMGRID_STORAGE_H_
+#define MIRL_SERVER_MEMGRID_STORAGE_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/memory_status.h"
+
+namespace grd_svr {
+
+// Below this a block is not worth the advice.
+constexpr std::size_t kLargeCellBlock = std::size_t{2} << 20;
+
+// cells holds count copies of value afterwards. Throws what the vector's
+// allocation throws (std::bad_alloc, std::length_error).
+template <class T>
+void AssignCells(std::vector<T>& cells, std::size_t count, const T& value) {
+  if (cells.capacity() < count) {
+    std::vector<T>().swap(cells);
+    cells.reserve(count);
+    if (count * sizeof(T) >= kLargeCellBlock)
+      mirl::platform::AdviseLargePages(cells.data(), count * sizeof(T));
+  }
+  cells.assign(count, value);
+}
+
+}  // namespace grd_svr
+
+#endif  // MIRL_SERVER_MEMGRID_STORAGE_H_

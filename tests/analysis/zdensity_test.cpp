@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/cpu_features.h"
+#include "analysis/vector_exp.h"
+#include "analysis/zdensity.h"
+#include "exports/analysis_stats_api.h"
+#include "session/session_record.h"
+#include "support/loaded_library.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// How far the vector exponential may be from std::exp, and the density
+// (one more rounding, by the division) from the formula with std::exp.
+constexpr int64_t kExpUlps = 2;
+constexpr int64_t kDensityUlps = 3;
+
+// The density as the host has always computed it: 3.1415, not pi.
+double Formula(double v, double mean, double sd) {
+  const double d = v - mean;
+  return std::exp(-(d * d) / (sd * sd * 2)) / (std::sqrt(2 * 3.1415) * sd);
+}
+
+uint64_t Bits(double v) {
+  uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+// Units in the last place between two finite doubles of one sign; equal
+// non-finite values are 0 apart, anything else is far apart.
+int64_t UlpsApart(double a, double b) {
+  if (a == b || (std::isnan(a) && std::isnan(b))) return 0;
+  if (!std::isfinite(a) || !std::isfinite(b) || std::signbit(a) != std::signbit(b))
+    return std::numeric_limits<int64_t>::max();
+  const int64_t ia = static_cast<int64_t>(Bits(std::fabs(a)));
+  const int64_t ib = static_cast<int64_t>(Bits(std::fabs(b)));
+  return ia > ib ? ia - ib : ib - ia;
+}
+
+MIRL_TARGET_AVX2_FMA void ExpOf(const double* x, double* y, int64_t n) {
+  for (int64_t i = 0; i + 4 <= n; i += 4)
+    _mm256_storeu_pd(y + i, mirl::analysis::ExpAvx2(_mm256_loadu_pd(x + i)));
+}
+
+TEST(VectorExp, WithinTwoUlpsOfStdExpOverItsDomain) {
+  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> wide(mirl::analysis::kExpAvx2Lowest,
+                                              mirl::analysis::kExpAvx2Highest);
+  std::uniform_real_distribution<double> near_zero(-1.0, 1.0);
+  std::vector<double> x;
+  for (int i = 0; i < 400000; ++i) x.push_back(wide(rng));
+  for (int i = 0; i < 100000; ++i) x.push_back(near_zero(rng) * std::pow(10.0, -(i % 17)));
+  // The reduction's edges: halfway between multiples of ln 2, and the ends.
+  for (int k = -1021; k <= 1022; ++k) x.push_back((k + 0.5) * 0.6931471805599453);
+  x.insert(x.end(), {0.0, -0.0, -708.0, 709.0, 1e-300, -1e-300});
+  while (x.size() % 4) x.push_back(0.0);
+  for (double& v : x) v = std::fmin(std::fmax(v, -708.0), 709.0);
+  std::vector<double> y(x.size());
+  ExpOf(x.data(), y.data(), static_cast<int64_t>(x.size()));
+  int64_t worst = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const int64_t apart = UlpsApart(y[i], std::exp(x[i]));
+    ASSERT_LE(apart, kExpUlps) << "x = " << x[i];
+    worst = std::max(worst, apart);
+  }
+  RecordProperty("worst_ulps", static_cast<int>(worst));
+}
+
+// The parameter picks the kernel: false scalar, true vector.
+class ZDensityKernels : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+  }
+  // The kernel's result on a copy of data.
+  std::vector<double> Transform(std::vector<double> data, double missing, double mean, double sd) {
+    const auto c = mirl::analysis::MakeZDensityConstants(mean, sd);
+    const int64_t n = static_cast<int64_t>(data.size());
+    if (GetParam()) {
+      mirl::analysis::ZDensityAvx2(data.data(), n, missing, c);
+    } else {
+      mirl::analysis::ZDensityScalar(data.data(), n, missing, c);
+    }
+    return data;
+  }
+};
+
+TEST_P(ZDensityKernels, FollowTheFormulaFromCentreToFarTails) {
+  std::mt19937_64 rng(5);
+  std::normal_distribution<double> around(2.5, 40.0);
+  std::vector<double> data;
+  for (int i = 0; i < 50000; ++i) data.push_back(around(rng));
+  // Densities that are subnormal or 0: beyond about 37.6 sd.
+  for (double z = 30; z < 45; z += 0.01) data.push_back(2.5 + 1.5 * z);
+  data.insert(data.end(), {kInf, -kInf, 1e308, -1e308, 2.5});
+  for (double sd : {1.5, 0.01, 250.0, -3.0}) {
+    const std::vector<double> got = Transform(data, -9999.0, 2.5, sd);
+    for (size_t i = 0; i < data.size(); ++i)
+      ASSERT_LE(UlpsApart(got[i], Formula(data[i], 2.5, sd)), kDensityUlps)
+          << "v = " << data[i] << " sd = " << sd << " got " << got[i];
+  }
+}
+
+TEST_P(ZDensityKernels, MissingValuesKeepTheirBitsAndNaNStaysNaN) {
+  std::vector<double> data = {-1, 0.5, -1, kNaN, 3, -1, -1, 7, -1};
+  const std::vector<double> got = Transform(data, -1.0, 0.0, 1.0);
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (data[i] == -1.0) {
+      EXPECT_EQ(Bits(got[i]), Bits(-1.0)) << i;
+    } else if (std::isnan(data[i])) {
+      EXPECT_TRUE(std::isnan(got[i]));
+    } else {
+      EXPECT_LE(UlpsApart(got[i], Formula(data[i], 0, 1)), kDensityUlps) << i;
+    }
+  }
+  // A NaN missing value matches nothing, so every element is transformed.
+  const std::vector<double> all = Transform({-1.0, 0.0}, kNaN, 0.0, 1.0);
+  EXPECT_LE(UlpsApart(all[0], Formula(-1, 0, 1)), kDensityUlps);
+  EXPECT_LE(UlpsApart(all[1], Formula(0, 0, 1)), kDensityUlps);
+}
+
+TEST_P(ZDensityKernels, EveryElementGetsTheSameBitsWhereverItLies) {
+  // The last few elements of an array go through a padded copy; shifting
+  // the same values across lengths and offsets must not change a bit.
+  std::mt19937_64 rng(8);
+  std::uniform_real_distribution<double> value(-6.0, 6.0);
+  std::vector<double> base(40);
+  for (double& v : base) v = value(rng);
+  const std::vector<double> whole = Transform(base, 99.0, 0.3, 1.7);
+  for (size_t len = 1; len <= 19; ++len)
+    for (size_t at : {size_t{0}, size_t{1}, size_t{3}, size_t{21}}) {
+      const std::vector<double> part(base.begin() + at, base.begin() + at + len);
+      const std::vector<double> got = Transform(part, 99.0, 0.3, 1.7);
+      for (size_t i = 0; i < len; ++i)
+        ASSERT_EQ(Bits(got[i]), Bits(whole[at + i])) << "len " << len << " at " << at;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ScalarAndVector, ZDensityKernels, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Avx2" : "Scalar");
+                         });
+
+TEST(ZDensityExport, UsesThe31415ConstantNotPi) {
+  double v = 0.0;
+  ASSERT_EQ(zdensity(0.0, 1.0, 1, &v, -1.0), 1);
+  EXPECT_LE(UlpsApart(v, 1.0 / std::sqrt(6.283)), kDensityUlps);
+  EXPECT_GT(v - 1.0 / std::sqrt(2 * M_PI), 5e-6);  // 0.398948 against 0.398942
+}
+
+TEST(ZDensityExport, MeanAndSdAreUsedAsGiven) {
+  std::vector<double> data = {10.0, 12.0, -5.0};
+  ASSERT_EQ(zdensity(10.0, 2.0, 3, data.data(), -5.0), 1);
+  EXPECT_LE(UlpsApart(data[0], 1.0 / (std::sqrt(6.283) * 2.0)), kDensityUlps);
+  EXPECT_LE(UlpsApart(data[1], std::exp(-0.5) / (std::sqrt(6.283) * 2.0)), kDensityUlps);
+  EXPECT_EQ(data[2], -5.0);
+  // sd 0 gives exp(-0 / 0) / 0 and exp(-1 / 0) / 0 = 0 / 0; a negative sd
+  // negative densities.
+  std::vector<double> zero_sd = {0.0, 1.0}, negative_sd = {0.0, 1.0};
+  ASSERT_EQ(zdensity(0.0, 0.0, 2, zero_sd.data(), -1.0), 1);
+  EXPECT_TRUE(std::isnan(zero_sd[0]) && std::isnan(zero_sd[1]));
+  ASSERT_EQ(zdensity(0.0, -1.0, 2, negative_sd.data(), -1.0), 1);
+  EXPECT_LE(UlpsApart(negative_sd[0], -1.0 / std::sqrt(6.283)), kDensityUlps);
+  EXPECT_LT(negative_sd[1], 0.0);
+}
+
+TEST(ZDensityExport, ArgumentCodesInOrderLeaveDataUntouched) {
+  std::vector<double> data = {1.0, 2.0};
+  EXPECT_EQ(zdensity(0, 1, 0, data.data(), -1), -401);
+  EXPECT_EQ(zdensity(0, 1, -3, data.data(), -1), -401);
+  EXPECT_EQ(zdensity(0, 1, 0, nullptr, -1), -401);  // count first
+  EXPECT_EQ(zdensity(0, 1, 2, nullptr, -1), -402);
+  EXPECT_EQ(data[0], 1.0);
+  EXPECT_EQ(data[1], 2.0);
+}
+
+TEST(ZDensityHost, RTwinStoresTheCodeItReturns) {
+  mirl_test::LoadedLibrary lib;
+  auto R_zdensity = lib.find<int (*)(int*, double*, double*, int*, double*, double*)>("R_zdensity");
+  ASSERT_NE(R_zdensity, nullptr);
+  std::vector<double> data = {0.0, -1.0};
+  int result = 0, count = 2;
+  double mean = 0, sd = 1, missing = -1;
+  EXPECT_EQ(R_zdensity(&result, &mean, &sd, &count, data.data(), &missing), 1);
+  EXPECT_EQ(result, 1);
+  EXPECT_LE(UlpsApart(data[0], Formula(0, 0, 1)), kDensityUlps);
+  EXPECT_EQ(data[1], -1.0);
+  count = 0;
+  EXPECT_EQ(R_zdensity(&result, &mean, &sd, &count, data.data(), &missing), -401);
+  EXPECT_EQ(result, -401);
+}
+
+TEST(ZDensityLog, OnlyArgumentFailuresWriteAResultLine) {
+  mirl_test::TempDir dir;
+  mirl_test::ScopedCwd cwd(dir.path());
+  mirl::session::OpenSessionLog();
+  double v = 1.0;
+  EXPECT_EQ(zdensity(0, 1, 1, &v, -1), 1);
+  EXPECT_EQ(zdensity(0, 1, 1, nullptr, -1), -402);
+  mirl::session::CloseSession();
+  std::ifstream in(dir.file("mirl_lib_log.txt"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find("| ") + 2));
+  EXPECT_EQ(lines, (std::vector<std::string>{"Entering zdensity", "Entering zdensity",
+                                             "zdensity returned with code: -402"}));
+}
+
+}  // namespace
