@@ -3,6 +3,8 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 
+#include "never_destroyed.h"
+
 namespace gridio {
 namespace {
 const char* const kPamOption = "GDAL_PAM_ENABLED";
@@ -11,8 +13,8 @@ const char* const kPamOption = "GDAL_PAM_ENABLED";
 std::mutex& LibraryMutex() {
   // Never destroyed: an entry point may still be called while static
   // destructors run at process exit.
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
+  static NeverDestroyed<std::mutex> mutex;
+  return mutex.get();
 }
 
 QuietGdalScope::QuietGdalScope() {

@@ -4,6 +4,7 @@
 
 #include "avgridio.h"
 #include "gio_error.h"
+#include "never_destroyed.h"
 
 namespace gridio {
 
@@ -14,8 +15,9 @@ constexpr size_t kMaxOpenLayers = 512;
 }  // namespace
 
 LibraryState& State() {
-  static LibraryState* state = new LibraryState;
-  return *state;
+  // Never destroyed, like the lock that guards it.
+  static NeverDestroyed<LibraryState> state;
+  return state.get();
 }
 
 void RequireSetUp() {

@@ -1,12 +1,19 @@
 // The in-process grid server against the grid I/O library's own row calls,
-// on one float layer, all in one process so the figures are side by side:
-//   peer     reading every window row into a ready buffer (the library alone)
-//   first    a GridLoad request of the layer not yet cached
+// on copies of one float layer, all in one process so the figures are side
+// by side. One access window is set, as a session does; each repetition
+// takes a copy of the layer that is not cached yet:
+//   peer     a buffer for the layer, then every window row read into it
+//            through the library alone
+//   first    a GridLoad request of the copy (it evicts a filler grid)
 //   cached   the same GridLoad again, served from the cache
-//   block    a 100 x 100 BlockLoad request from the cached Solid grid
+//   block    100 x 100 BlockLoad requests from the cached Solid grid
+// Every step is timed twice: wall clock, and the CPU time of the process
+// (user and system, page faults included), which other jobs on a shared
+// machine do not inflate.
 // Usage: server_bench <library dir> <work dir> <size> <repetitions>
-// Prints one line: size, the medians in seconds (block in microseconds),
-// the memory mode, and the layer's bytes on disk.
+// Prints two lines, "wall" and "cpu": size, the medians of peer, first and
+// cached in seconds and of block in microseconds; then a third line with
+// the memory mode and the layer's bytes on disk.
 #include <algorithm>
 #include <boost/filesystem.hpp>
 #include <boost/make_shared.hpp>
@@ -14,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,9 +38,33 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using grd_svr::CGIO;
 
-double Seconds(Clock::time_point from) {
-  return std::chrono::duration<double>(Clock::now() - from).count();
-}
+// Wall and CPU seconds of one step.
+struct Lap {
+  double wall;
+  double cpu;
+};
+
+class Stopwatch {
+ public:
+  Stopwatch() : wall_(Clock::now()), cpu_(std::clock()) {}
+  Lap Stop() const {
+    return Lap{std::chrono::duration<double>(Clock::now() - wall_).count(),
+               static_cast<double>(std::clock() - cpu_) / CLOCKS_PER_SEC};
+  }
+
+ private:
+  Clock::time_point wall_;
+  std::clock_t cpu_;
+};
+
+struct Series {
+  std::vector<double> wall;
+  std::vector<double> cpu;
+  void Add(const Lap& lap) {
+    wall.push_back(lap.wall);
+    cpu.push_back(lap.cpu);
+  }
+};
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -70,8 +102,8 @@ void WriteLayer(const std::string& path, int size) {
 }
 
 // The library alone: a caller's buffer for the layer, then every row.
-double PeerRead(const std::string& path, int size) {
-  const Clock::time_point start = Clock::now();
+Lap PeerRead(const std::string& path, int size) {
+  const Stopwatch watch;
   std::vector<float> cells(static_cast<std::size_t>(size) * size);
   std::int32_t type = 0;
   double cell_size = 0.0;
@@ -81,27 +113,27 @@ double PeerRead(const std::string& path, int size) {
     if (CGIO::GetWindowRowFloat(handle, r, &cells[static_cast<std::size_t>(r) * size]) < 0)
       Fail("GetWindowRowFloat", r);
   CGIO::CellLyrClose(handle);
-  const double seconds = Seconds(start);
+  const Lap lap = watch.Stop();
   if (cells[cells.size() / 2] < 0.0f) Fail("values", 0);
-  return seconds;
+  return lap;
 }
 
-double GridLoad(grd_svr::CGSvrIO& io, std::size_t expected_cells) {
+Lap GridLoad(grd_svr::CGSvrIO& io, const std::string& name, std::size_t expected_cells) {
   auto load = boost::make_shared<grd_svr::CGSvrPk_GridOp>(grd_svr::atRequest, grd_svr::GridLoad);
-  load->m_GridName = "bench";
+  load->m_GridName = name;
   load->m_MissingFLT = -9999.0f;
   std::string text;
-  const Clock::time_point start = Clock::now();
+  const Stopwatch watch;
   const int code = io.HandleRequest(load, text)->GetErrorCode();
-  const double seconds = Seconds(start);
+  const Lap lap = watch.Stop();
   if (code != grd_svr::ErrNone) Fail("GridLoad", code);
   if (load->m_GrdDataFLT.size() != expected_cells) Fail("GridLoad size", 0);
-  return seconds;
+  return lap;
 }
 
-double BlockLoad(grd_svr::CGSvrIO& io, int row, int col) {
+Lap BlockLoad(grd_svr::CGSvrIO& io, const std::string& name, int row, int col) {
   auto block = boost::make_shared<grd_svr::CGSvrPk_BlockOp>(grd_svr::atRequest, grd_svr::BlockLoad);
-  block->m_GridName = "bench";
+  block->m_GridName = name;
   block->m_BlkStartRow = row;
   block->m_BlkStartCol = col;
   block->m_RowCount = 100;
@@ -109,11 +141,19 @@ double BlockLoad(grd_svr::CGSvrIO& io, int row, int col) {
   block->m_CellType = 2;
   block->m_MissingFLT = -9999.0f;
   std::string text;
-  const Clock::time_point start = Clock::now();
+  const Stopwatch watch;
   const int code = io.HandleRequest(block, text)->GetErrorCode();
-  const double seconds = Seconds(start);
+  const Lap lap = watch.Stop();
   if (code != grd_svr::ErrNone || block->m_BlkDataFLT.size() != 10000u) Fail("BlockLoad", code);
-  return seconds;
+  return lap;
+}
+
+std::uintmax_t LayerBytes(const std::string& path) {
+  std::uintmax_t bytes = 0;
+  for (boost::filesystem::recursive_directory_iterator it(path), end; it != end; ++it)
+    if (boost::filesystem::is_regular_file(it->path()))
+      bytes += boost::filesystem::file_size(it->path());
+  return bytes;
 }
 
 }  // namespace
@@ -123,36 +163,38 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: server_bench <library dir> <work dir> <size> <repetitions>\n");
     return 2;
   }
-  const std::string work = argv[2];
+  const boost::filesystem::path work = argv[2];
   const int size = std::atoi(argv[3]);
   const int reps = std::max(1, std::atoi(argv[4]));
   grd_svr::CGIO_Holder holder(argv[1]);
   if (!holder.IsReady()) Fail("loading the grid library", 0);
-  grd_svr::CGSvrIO io(work, 2, nullptr);
-  int code = MakeWindow(io, size);
+  grd_svr::CGSvrIO io(work.string(), 2, nullptr);
+  const int code = MakeWindow(io, size);
   if (code != grd_svr::ErrNone) Fail("AccWndMake", code);
-  const std::string path = (boost::filesystem::path(work) / "bench").string();
-  WriteLayer(path, size);
+  const std::string original = (work / "bench").string();
+  WriteLayer(original, size);
+  std::vector<std::string> copies;
+  for (int rep = 0; rep < reps; ++rep) {
+    copies.push_back("bench_" + std::to_string(rep));
+    const int copied = CGIO::GridCopy(original, (work / copies.back()).string());
+    if (copied < 0) Fail("GridCopy", copied);
+  }
 
   const std::size_t cells = static_cast<std::size_t>(size) * size;
-  std::vector<double> peer, first, cached, block;
+  Series peer, first, cached, block;
   std::mt19937 random(11);
   std::uniform_int_distribution<int> corner(-50, size - 50);
-  for (int rep = 0; rep < reps; ++rep) {
-    peer.push_back(PeerRead(path, size));
-    // A new window empties the cache and refills it with fillers.
-    code = MakeWindow(io, size);
-    if (code != grd_svr::ErrNone) Fail("AccWndMake", code);
-    first.push_back(GridLoad(io, cells));
-    cached.push_back(GridLoad(io, cells));
-    for (int b = 0; b < 200; ++b) block.push_back(BlockLoad(io, corner(random), corner(random)));
+  for (const std::string& name : copies) {
+    peer.Add(PeerRead((work / name).string(), size));
+    first.Add(GridLoad(io, name, cells));
+    cached.Add(GridLoad(io, name, cells));
+    for (int b = 0; b < 200; ++b) block.Add(BlockLoad(io, name, corner(random), corner(random)));
   }
+  std::printf("wall %d %.6f %.6f %.6f %.3f\n", size, Median(peer.wall), Median(first.wall),
+              Median(cached.wall), Median(block.wall) * 1e6);
+  std::printf("cpu %d %.6f %.6f %.6f %.3f\n", size, Median(peer.cpu), Median(first.cpu),
+              Median(cached.cpu), Median(block.cpu) * 1e6);
   const bool hollow = grd_svr::CacheState().memory_mode == grd_svr::kMemoryModeHollow;
-  std::uintmax_t bytes = 0;
-  for (boost::filesystem::recursive_directory_iterator it(path), end; it != end; ++it)
-    if (boost::filesystem::is_regular_file(it->path()))
-      bytes += boost::filesystem::file_size(it->path());
-  std::printf("%d %.6f %.6f %.6f %.3f %s %ju\n", size, Median(peer), Median(first), Median(cached),
-              Median(block) * 1e6, hollow ? "hollow" : "solid", bytes);
+  std::printf("%s %ju\n", hollow ? "hollow" : "solid", LayerBytes(original));
   return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 
 #include "analysis/cpu_features.h"
 
@@ -24,9 +23,10 @@ bool DiagonalFiniteNonNegative(const CMatrixViewDbl& m) {
 
 // The min-plus form gives the same bits when no product of two connections
 // can underflow to 0 (every connection >= 2^-500), no path sum can overflow
-// (every connection <= DBL_MAX / 4n: a stored value never exceeds the
-// longest simple path's sum by more than rounding), and no connection-free
-// cell is -0 (it would come back as +0).
+// (every connection <= DBL_MAX / 4n: with positive lengths a stored value
+// exceeds the sum along a shortest path, of at most n - 1 connections, by
+// rounding only), and no connection-free cell is -0 (it would come back as
+// +0).
 bool MinPlusExact(const CMatrixViewDbl& m) {
   const double lowest = std::ldexp(1.0, -500);
   const double highest = DBL_MAX / (4.0 * m.rows());

@@ -18,17 +18,32 @@ namespace grd_svr {
 // Below this a block is not worth the advice.
 constexpr std::size_t kLargeCellBlock = std::size_t{2} << 20;
 
+// Empties cells and gives it room for count cells, in a new block advised
+// for large pages when the old one is too small.
+template <class T>
+void ReserveCells(std::vector<T>& cells, std::size_t count) {
+  cells.clear();
+  if (cells.capacity() >= count) return;
+  std::vector<T>().swap(cells);
+  cells.reserve(count);
+  if (count * sizeof(T) >= kLargeCellBlock)
+    mirl::platform::AdviseLargePages(cells.data(), count * sizeof(T));
+}
+
 // cells holds count copies of value afterwards. Throws what the vector's
 // allocation throws (std::bad_alloc, std::length_error).
 template <class T>
 void AssignCells(std::vector<T>& cells, std::size_t count, const T& value) {
-  if (cells.capacity() < count) {
-    std::vector<T>().swap(cells);
-    cells.reserve(count);
-    if (count * sizeof(T) >= kLargeCellBlock)
-      mirl::platform::AdviseLargePages(cells.data(), count * sizeof(T));
-  }
+  ReserveCells(cells, count);
   cells.assign(count, value);
+}
+
+// cells holds the count cells at from afterwards, copied in one pass (no
+// cell is first set to anything else).
+template <class T>
+void CopyCells(std::vector<T>& cells, const T* from, std::size_t count) {
+  ReserveCells(cells, count);
+  cells.assign(from, from + count);
 }
 
 }  // namespace grd_svr
