@@ -52,6 +52,8 @@ slope <- as.matrix(terrain(rast(elev_tif), "slope", unit = "degrees"), wide = TR
 resistance <- 1 + slope
 resistance[is.na(resistance)] <- -1
 # D8 flow directions, 1 east ... 128 north-east; 0 (never wetted) where none.
+# terra breaks ties between equal drops at random, through R's generator.
+set.seed(1)
 flowdir <- as.matrix(terrain(rast(elev_tif), "flowdir"), wide = TRUE)
 flowdir[is.na(flowdir) | is.na(elev)] <- 0
 storage.mode(flowdir) <- "integer"
@@ -65,22 +67,38 @@ spread_reached <- attr(spread, "code")
 check(spread_reached >= 1, sprintf("spread failed with code %d", spread_reached))
 spread <- unclass(spread)[, ]
 
-# Wetness from the outlet of the largest catchment: upstream into every
-# tributary, one unit lost per cell entered. The catchment sizes come from
-# passing each cell's count downstream, highest cells first.
+# terra points the cells of a flat at each other now and then; wetspread
+# refuses a direction grid with a cycle, so each cycle found on the way
+# downstream is cut by making its cell a sink (0). The walk also counts each
+# cell's catchment, to start the wetness where the most water passes.
 d8_row <- c(`1` = 0, `2` = 1, `4` = 1, `8` = 1, `16` = 0, `32` = -1, `64` = -1, `128` = -1)
 d8_col <- c(`1` = 1, `2` = 1, `4` = 0, `8` = -1, `16` = -1, `32` = -1, `64` = 0, `128` = 1)
-upstream <- matrix(0, nr, nc)
-upstream[!is.na(elev)] <- 1
-for (i in order(elev, decreasing = TRUE, na.last = NA)) {
+downstream <- function(i) {
   code <- as.character(flowdir[i])
-  if (!code %in% names(d8_row)) next
+  if (!code %in% names(d8_row)) return(NA_integer_)
   r <- (i - 1) %% nr + 1 + d8_row[[code]]
   c <- (i - 1) %/% nr + 1 + d8_col[[code]]
-  if (r >= 1 && r <= nr && c >= 1 && c <= nc && !is.na(elev[r, c]))
-    upstream[r, c] <- upstream[r, c] + upstream[i]
+  if (r < 1 || r > nr || c < 1 || c > nc || is.na(elev[r, c])) return(NA_integer_)
+  as.integer((c - 1) * nr + r)
 }
-outlet <- arrayInd(which.max(upstream), dim(elev))
+cycles_cut <- 0L
+upstream <- matrix(0, nr, nc)
+for (start in which(!is.na(elev))) {
+  on_path <- integer(0)
+  i <- start
+  while (!is.na(i)) {
+    if (i %in% on_path) {
+      flowdir[on_path[length(on_path)]] <- 0L
+      cycles_cut <- cycles_cut + 1L
+      break
+    }
+    on_path <- c(on_path, i)
+    i <- downstream(i)
+  }
+  upstream[on_path] <- upstream[on_path] + 1
+}
+# (A sink, direction 0, is never wetted: start at the largest draining cell.)
+outlet <- arrayInd(which.max(ifelse(flowdir > 0, upstream, 0)), dim(elev))
 wet_value <- 40
 wet <- .C("R_wetspread", result = integer(1), as.double(wet_value), as.integer(outlet[1]),
           as.integer(outlet[2]), as.integer(nr), as.integer(nc), as.double(t(matrix(1, nr, nc))),
@@ -148,10 +166,14 @@ check(same_elev && same_spread && same_window, "io mode 1 and io mode 2 gave dif
 check(identical(server_status, 0L), "grid_server did not exit cleanly")
 
 # Maps.
+# Each map over the country in grey, so that what was not reached shows.
+land <- ifelse(is.na(elev), NA, 1)
 draw <- function(file, m, main, col) {
   png(file.path(out_dir, file), width = 640, height = 620, type = "cairo")
   op <- par(mar = c(1, 1, 3, 1))
-  image(t(m[nrow(m):1, ]), col = col, axes = FALSE, main = main, asp = nrow(m) / ncol(m))
+  flip <- function(x) t(x[nrow(x):1, ])
+  image(flip(land), col = "grey85", axes = FALSE, main = main, asp = nrow(m) / ncol(m))
+  if (any(!is.na(m))) image(flip(m), col = col, add = TRUE)
   par(op)
   invisible(dev.off())
   file
@@ -169,7 +191,7 @@ pictures <- c(
   draw("spread.png", na_if(spread, spread <= 0),
        sprintf("spread of %g from the summit", spread_value), hcl.colors(64, "YlOrRd", rev = TRUE)),
   draw("wetspread.png", na_if(wetness, wetness <= 0),
-       sprintf("wetness %g spread up the network from the outlet", wet_value),
+       sprintf("wetness %g spread along the network", wet_value),
        hcl.colors(64, "Blues", rev = TRUE)),
   draw("patches.png", na_if(patches, patches < 0),
        sprintf("%d patches of four elevation bands", scan$count),
@@ -184,11 +206,11 @@ lines <- c(
           sum(!is.na(elev)), min(elev, na.rm = TRUE), max(elev, na.rm = TRUE)),
   sprintf("resistance: 1 + slope, %.2f .. %.2f; %d barrier cells (no data)",
           min(resistance[resistance >= 0]), max(resistance), sum(resistance < 0)),
-  sprintf("flow directions: terra terrain(\"flowdir\"), %d cells drain somewhere",
-          sum(flowdir > 0)),
+  sprintf("flow directions: terra terrain(\"flowdir\"), %d cells drain somewhere, %d cycles on flats cut",
+          sum(flowdir > 0), cycles_cut),
   sprintf("spread: %g from the summit (row %d, column %d, %g m) reached %d cells",
           spread_value, summit[["row"]], summit[["col"]], max(elev, na.rm = TRUE), spread_reached),
-  sprintf("wetspread: %g from the outlet of the largest catchment (row %d, column %d, %g m, %d cells upstream) wetted %d cells",
+  sprintf("wetspread: %g from the draining cell with the largest catchment (row %d, column %d, %g m, %d cells upstream) wetted %d cells",
           wet_value, outlet[1], outlet[2], elev[outlet], as.integer(upstream[outlet]),
           sum(wetness > 0)),
   sprintf("patch_scan: %d patches of four elevation bands (8-neighbourhood)", scan$count),

@@ -52,12 +52,12 @@ MIRL_API int R_gridinit(int* result, int* io_mode, char** source_name, int* sour
  * window is set, the six values untouched. */
 MIRL_API int setwindow(const char* grid_name, int* y_count, int* x_count, double* y_ll,
                        double* x_ll, double* cell_size, int* block_only);
-MIRL_API int makewindow(int* y_count, int* x_count, double* y_ll, double* x_ll,
-                        double* cell_size, int* block_only);
-MIRL_API int getwindow(int* y_count, int* x_count, double* y_ll, double* x_ll,
-                       double* cell_size, int* block_only);
-MIRL_API int R_setwindow(int* result, char** grid_name, int* y_count, int* x_count,
-                         double* y_ll, double* x_ll, double* cell_size, int* block_only);
+MIRL_API int makewindow(int* y_count, int* x_count, double* y_ll, double* x_ll, double* cell_size,
+                        int* block_only);
+MIRL_API int getwindow(int* y_count, int* x_count, double* y_ll, double* x_ll, double* cell_size,
+                       int* block_only);
+MIRL_API int R_setwindow(int* result, char** grid_name, int* y_count, int* x_count, double* y_ll,
+                         double* x_ll, double* cell_size, int* block_only);
 MIRL_API int R_makewindow(int* result, int* y_count, int* x_count, double* y_ll, double* x_ll,
                           double* cell_size, int* block_only);
 MIRL_API int R_getwindow(int* result, int* y_count, int* x_count, double* y_ll, double* x_ll,
@@ -78,11 +78,10 @@ MIRL_API int readgrid_int(const char* grid_name, int missing_value, int* mtx_gri
 MIRL_API int readgrid_dbl(const char* grid_name, double missing_value, double* mtx_grid);
 MIRL_API int writegrid_int(const char* grid_name, int y_count, int x_count, int missing_value,
                            const int* mtx_grid);
-MIRL_API int writegrid_dbl(const char* grid_name, int y_count, int x_count,
-                           double missing_value, const double* mtx_grid);
+MIRL_API int writegrid_dbl(const char* grid_name, int y_count, int x_count, double missing_value,
+                           const double* mtx_grid);
 MIRL_API int R_readgrid_int(int* result, char** grid_name, int* missing_value, int* mtx_grid);
-MIRL_API int R_readgrid_dbl(int* result, char** grid_name, double* missing_value,
-                            double* mtx_grid);
+MIRL_API int R_readgrid_dbl(int* result, char** grid_name, double* missing_value, double* mtx_grid);
 MIRL_API int R_writegrid_int(int* result, char** grid_name, int* y_count, int* x_count,
                              int* missing_value, int* mtx_grid);
 MIRL_API int R_writegrid_dbl(int* result, char** grid_name, int* y_count, int* x_count,
@@ -105,11 +104,9 @@ MIRL_API int R_writegrid_dbl(int* result, char** grid_name, int* y_count, int* x
 MIRL_API int readblock_int(const char* grid_name, int y_start, int x_start, int y_count,
                            int x_count, int buffer_size, int missing_value, int* mtx_block);
 MIRL_API int readblock_dbl(const char* grid_name, int y_start, int x_start, int y_count,
-                           int x_count, int buffer_size, double missing_value,
-                           double* mtx_block);
+                           int x_count, int buffer_size, double missing_value, double* mtx_block);
 MIRL_API int writeblock_int(const char* grid_name, int y_start, int x_start, int y_count,
-                            int x_count, int missing_value, const int* mtx_block,
-                            int transparency);
+                            int x_count, int missing_value, const int* mtx_block, int transparency);
 MIRL_API int writeblock_dbl(const char* grid_name, int y_start, int x_start, int y_count,
                             int x_count, double missing_value, const double* mtx_block,
                             int transparency);
@@ -123,8 +120,8 @@ MIRL_API int R_writeblock_int(int* result, char** grid_name, int* y_start, int* 
                               int* y_count, int* x_count, int* missing_value, int* mtx_block,
                               int* transparency);
 MIRL_API int R_writeblock_dbl(int* result, char** grid_name, int* y_start, int* x_start,
-                              int* y_count, int* x_count, double* missing_value,
-                              double* mtx_block, int* transparency);
+                              int* y_count, int* x_count, double* missing_value, double* mtx_block,
+                              int* transparency);
 
 /* Catalogue.
  * gridlist: the grids under root ("" for the session's base directory).
@@ -153,10 +150,9 @@ MIRL_API int gridcopy(const char* src_grid_name, const char* dst_grid_name);
 MIRL_API int gridserver_retire(void);
 MIRL_API int R_gridlist(int* result, char** root, char** grid_list);
 MIRL_API int R_gridkill(int* result, char** grid_name);
-MIRL_API int R_griddescribe(int* result, char** grid_name, int* y_count, int* x_count,
-                            double* y_ll, double* x_ll, double* cell_size, int* cell_type,
-                            double* stat_min, double* stat_max, double* stat_mean,
-                            double* stat_stddev);
+MIRL_API int R_griddescribe(int* result, char** grid_name, int* y_count, int* x_count, double* y_ll,
+                            double* x_ll, double* cell_size, int* cell_type, double* stat_min,
+                            double* stat_max, double* stat_mean, double* stat_stddev);
 MIRL_API int R_gridcreate(int* result, char** grid_name, int* cell_type);
 MIRL_API int R_gridcopy(int* result, char** src_grid_name, char** dst_grid_name);
 MIRL_API int R_gridserver_retire(int* result);

@@ -27,11 +27,10 @@ MIRL_API int R_gridinit(int* result, int* io_mode, char** source_name, int* sour
   return Store(result, gridinit(*io_mode, FirstString(source_name), *source_port, *do_log));
 }
 
-MIRL_API int R_setwindow(int* result, char** grid_name, int* y_count, int* x_count,
-                         double* y_ll, double* x_ll, double* cell_size, int* block_only) {
-  return Store(result,
-               setwindow(FirstString(grid_name), y_count, x_count, y_ll, x_ll, cell_size,
-                         block_only));
+MIRL_API int R_setwindow(int* result, char** grid_name, int* y_count, int* x_count, double* y_ll,
+                         double* x_ll, double* cell_size, int* block_only) {
+  return Store(result, setwindow(FirstString(grid_name), y_count, x_count, y_ll, x_ll, cell_size,
+                                 block_only));
 }
 
 MIRL_API int R_makewindow(int* result, int* y_count, int* x_count, double* y_ll, double* x_ll,
@@ -58,15 +57,15 @@ MIRL_API int R_readgrid_dbl(int* result, char** grid_name, double* missing_value
 MIRL_API int R_writegrid_int(int* result, char** grid_name, int* y_count, int* x_count,
                              int* missing_value, int* mtx_grid) {
   if (!AllSet(y_count, x_count, missing_value)) return Store(result, -680);
-  return Store(result, writegrid_int(FirstString(grid_name), *y_count, *x_count,
-                                     *missing_value, mtx_grid));
+  return Store(result,
+               writegrid_int(FirstString(grid_name), *y_count, *x_count, *missing_value, mtx_grid));
 }
 
 MIRL_API int R_writegrid_dbl(int* result, char** grid_name, int* y_count, int* x_count,
                              double* missing_value, double* mtx_grid) {
   if (!AllSet(y_count, x_count, missing_value)) return Store(result, -680);
-  return Store(result, writegrid_dbl(FirstString(grid_name), *y_count, *x_count,
-                                     *missing_value, mtx_grid));
+  return Store(result,
+               writegrid_dbl(FirstString(grid_name), *y_count, *x_count, *missing_value, mtx_grid));
 }
 
 MIRL_API int R_readblock_int(int* result, char** grid_name, int* y_start, int* x_start,
@@ -74,8 +73,8 @@ MIRL_API int R_readblock_int(int* result, char** grid_name, int* y_start, int* x
                              int* mtx_block) {
   if (!AllSet(y_start, x_start, y_count, x_count, buffer_size, missing_value))
     return Store(result, -700);
-  return Store(result, readblock_int(FirstString(grid_name), *y_start, *x_start, *y_count,
-                                     *x_count, *buffer_size, *missing_value, mtx_block));
+  return Store(result, readblock_int(FirstString(grid_name), *y_start, *x_start, *y_count, *x_count,
+                                     *buffer_size, *missing_value, mtx_block));
 }
 
 MIRL_API int R_readblock_dbl(int* result, char** grid_name, int* y_start, int* x_start,
@@ -83,8 +82,8 @@ MIRL_API int R_readblock_dbl(int* result, char** grid_name, int* y_start, int* x
                              double* mtx_block) {
   if (!AllSet(y_start, x_start, y_count, x_count, buffer_size, missing_value))
     return Store(result, -700);
-  return Store(result, readblock_dbl(FirstString(grid_name), *y_start, *x_start, *y_count,
-                                     *x_count, *buffer_size, *missing_value, mtx_block));
+  return Store(result, readblock_dbl(FirstString(grid_name), *y_start, *x_start, *y_count, *x_count,
+                                     *buffer_size, *missing_value, mtx_block));
 }
 
 MIRL_API int R_writeblock_int(int* result, char** grid_name, int* y_start, int* x_start,
@@ -97,8 +96,8 @@ MIRL_API int R_writeblock_int(int* result, char** grid_name, int* y_start, int* 
 }
 
 MIRL_API int R_writeblock_dbl(int* result, char** grid_name, int* y_start, int* x_start,
-                              int* y_count, int* x_count, double* missing_value,
-                              double* mtx_block, int* transparency) {
+                              int* y_count, int* x_count, double* missing_value, double* mtx_block,
+                              int* transparency) {
   if (!AllSet(y_start, x_start, y_count, x_count, missing_value, transparency))
     return Store(result, -720);
   return Store(result, writeblock_dbl(FirstString(grid_name), *y_start, *x_start, *y_count,
@@ -113,13 +112,11 @@ MIRL_API int R_gridkill(int* result, char** grid_name) {
   return Store(result, gridkill(FirstString(grid_name)));
 }
 
-MIRL_API int R_griddescribe(int* result, char** grid_name, int* y_count, int* x_count,
-                            double* y_ll, double* x_ll, double* cell_size, int* cell_type,
-                            double* stat_min, double* stat_max, double* stat_mean,
-                            double* stat_stddev) {
-  return Store(result, griddescribe(FirstString(grid_name), y_count, x_count, y_ll, x_ll,
-                                    cell_size, cell_type, stat_min, stat_max, stat_mean,
-                                    stat_stddev));
+MIRL_API int R_griddescribe(int* result, char** grid_name, int* y_count, int* x_count, double* y_ll,
+                            double* x_ll, double* cell_size, int* cell_type, double* stat_min,
+                            double* stat_max, double* stat_mean, double* stat_stddev) {
+  return Store(result, griddescribe(FirstString(grid_name), y_count, x_count, y_ll, x_ll, cell_size,
+                                    cell_type, stat_min, stat_max, stat_mean, stat_stddev));
 }
 
 MIRL_API int R_gridcreate(int* result, char** grid_name, int* cell_type) {

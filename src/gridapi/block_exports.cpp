@@ -1,9 +1,8 @@
 // readblock_int, readblock_dbl, writeblock_int, writeblock_dbl.
+#include <boost/format.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-
-#include <boost/format.hpp>
 
 #include "exports/grid_api.h"
 #include "gridapi/cell_convert.h"
@@ -23,7 +22,8 @@ const char* const kWrite = "writeblock";
 
 // A count widened by the margin on both sides, when it still fits a packet.
 bool Widen(int count, int margin, std::int32_t& widened) {
-  const std::int64_t wide = static_cast<std::int64_t>(count) + 2 * static_cast<std::int64_t>(margin);
+  const std::int64_t wide =
+      static_cast<std::int64_t>(count) + 2 * static_cast<std::int64_t>(margin);
   if (wide > std::numeric_limits<std::int32_t>::max()) return false;
   widened = static_cast<std::int32_t>(wide);
   return true;
@@ -73,9 +73,8 @@ int ReadBlock(const char* grid_name, int y_start, int x_start, int y_count, int 
                         "\n                           missing_value: %d"
                         "\n                           cell_type    : %d"
                         "\n                           mtx_block    : %x") %
-          grid_name % y_start % x_start % y_count % x_count % buffer_size %
-          request->m_BlkStartRow % request->m_BlkStartCol %
-          (static_cast<std::int64_t>(request->m_BlkStartRow) + rows) %
+          grid_name % y_start % x_start % y_count % x_count % buffer_size % request->m_BlkStartRow %
+          request->m_BlkStartCol % (static_cast<std::int64_t>(request->m_BlkStartRow) + rows) %
           (static_cast<std::int64_t>(request->m_BlkStartCol) + cols) %
           LoggedMissing(missing_value) % request->m_CellType % Address(mtx_block)));
     const int result = mirl::session::session_exchange(packet);
@@ -127,8 +126,8 @@ int WriteBlock(const char* grid_name, int y_start, int x_start, int y_count, int
                                               "\n                           cell_type    : %d"
                                               "\n                           mtx_block    : %x") %
                                 grid_name % y_start % x_start % y_count % x_count %
-                                LoggedMissing(missing_value) % transparency %
-                                request->m_CellType % Address(mtx_block)));
+                                LoggedMissing(missing_value) % transparency % request->m_CellType %
+                                Address(mtx_block)));
     const std::size_t n = static_cast<std::size_t>(y_count) * static_cast<std::size_t>(x_count);
     CopyIn(mtx_block, n, request->m_BlkDataINT, request->m_BlkDataFLT);
     return log_returned(kWrite, mirl::session::session_exchange(packet));
@@ -144,8 +143,7 @@ MIRL_API int readblock_int(const char* grid_name, int y_start, int x_start, int 
 }
 
 MIRL_API int readblock_dbl(const char* grid_name, int y_start, int x_start, int y_count,
-                           int x_count, int buffer_size, double missing_value,
-                           double* mtx_block) {
+                           int x_count, int buffer_size, double missing_value, double* mtx_block) {
   return ReadBlock<double>(grid_name, y_start, x_start, y_count, x_count, buffer_size,
                            missing_value, mtx_block);
 }
@@ -160,6 +158,6 @@ MIRL_API int writeblock_int(const char* grid_name, int y_start, int x_start, int
 MIRL_API int writeblock_dbl(const char* grid_name, int y_start, int x_start, int y_count,
                             int x_count, double missing_value, const double* mtx_block,
                             int transparency) {
-  return WriteBlock<double>(grid_name, y_start, x_start, y_count, x_count, missing_value,
-                            mtx_block, transparency);
+  return WriteBlock<double>(grid_name, y_start, x_start, y_count, x_count, missing_value, mtx_block,
+                            transparency);
 }

@@ -1,9 +1,8 @@
 // gridlist, gridkill, griddescribe, gridcreate, gridcopy, gridserver_retire.
+#include <boost/format.hpp>
 #include <cstddef>
 #include <cstring>
 #include <string>
-
-#include <boost/format.hpp>
 
 #include "exports/grid_api.h"
 #include "gridapi/grid_call.h"
@@ -66,8 +65,8 @@ void LogDescribe(const char* stage, const char* grid_name, const DescribeArgs& d
                        "\n                           stat_mean  : 0x%x |%f"
                        "\n                           stat_stddev: 0x%x |%f");
   format % grid_name % Address(d.y_count) % *d.y_count % Address(d.x_count) % *d.x_count %
-      Address(d.y_ll) % *d.y_ll % Address(d.x_ll) % *d.x_ll % Address(d.cell_size) %
-      *d.cell_size % Address(d.cell_type) % *d.cell_type % Address(d.stat_min) % *d.stat_min %
+      Address(d.y_ll) % *d.y_ll % Address(d.x_ll) % *d.x_ll % Address(d.cell_size) % *d.cell_size %
+      Address(d.cell_type) % *d.cell_type % Address(d.stat_min) % *d.stat_min %
       Address(d.stat_max) % *d.stat_max % Address(d.stat_mean) % *d.stat_mean %
       Address(d.stat_stddev) % *d.stat_stddev;
   mirl::log_line(boost::str(format));
@@ -75,7 +74,7 @@ void LogDescribe(const char* stage, const char* grid_name, const DescribeArgs& d
 
 // The first null out-pointer's code, -742 for y_count on; 0 when none is.
 int CheckDescribe(const DescribeArgs& d) {
-  const void* const pointers[] = {d.y_count,  d.x_count,  d.y_ll,     d.x_ll,      d.cell_size,
+  const void* const pointers[] = {d.y_count,   d.x_count,  d.y_ll,     d.x_ll,      d.cell_size,
                                   d.cell_type, d.stat_min, d.stat_max, d.stat_mean, d.stat_stddev};
   for (int i = 0; i < 10; ++i)
     if (pointers[i] == nullptr) return -742 - i;
@@ -188,8 +187,7 @@ MIRL_API int gridcreate(const char* grid_name, int cell_type) {
                                               "\n                       cell_type: %d") %
                                 request->m_GridName % request->m_CellType));
     int code = 0;
-    const grd_svr::CGSvrPk_GridCreate* reply =
-        Exchange<grd_svr::CGSvrPk_GridCreate>(packet, code);
+    const grd_svr::CGSvrPk_GridCreate* reply = Exchange<grd_svr::CGSvrPk_GridCreate>(packet, code);
     if (reply == nullptr) return log_returned(kCreate, code);
     if (reply->GetErrorCode() == 1 && mirl::session_log_open())
       mirl::log_line(boost::str(boost::format("  gridcreate return parameters"

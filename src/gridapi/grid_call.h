@@ -7,12 +7,11 @@
 #ifndef MIRL_GRIDAPI_GRID_CALL_H_
 #define MIRL_GRIDAPI_GRID_CALL_H_
 
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-
-#include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "gridapi/cell_convert.h"
 #include "protocol/checked_packet_cast.h"

@@ -1,8 +1,7 @@
 // readgrid_int, readgrid_dbl, writegrid_int, writegrid_dbl.
+#include <boost/format.hpp>
 #include <cstddef>
 #include <cstdint>
-
-#include <boost/format.hpp>
 
 #include "exports/grid_api.h"
 #include "gridapi/cell_convert.h"
@@ -118,7 +117,7 @@ MIRL_API int writegrid_int(const char* grid_name, int y_count, int x_count, int 
   return WriteGrid<std::int32_t>(grid_name, y_count, x_count, missing_value, mtx_grid);
 }
 
-MIRL_API int writegrid_dbl(const char* grid_name, int y_count, int x_count,
-                           double missing_value, const double* mtx_grid) {
+MIRL_API int writegrid_dbl(const char* grid_name, int y_count, int x_count, double missing_value,
+                           const double* mtx_grid) {
   return WriteGrid<double>(grid_name, y_count, x_count, missing_value, mtx_grid);
 }

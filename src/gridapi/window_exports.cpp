@@ -1,9 +1,8 @@
 // setwindow, makewindow, getwindow: one request each, the window in force
 // copied back through the six pointers.
+#include <boost/format.hpp>
 #include <cstdint>
 #include <string>
-
-#include <boost/format.hpp>
 
 #include "exports/grid_api.h"
 #include "gridapi/grid_call.h"
@@ -44,8 +43,7 @@ boost::format& FillWindow(boost::format& format, const WindowArgs& w) {
 
 // One entry: "  <name> <stage> parameters", the grid name line when there is
 // a name, and the six parameter lines with their current values.
-void LogWindow(const char* name, const char* stage, const char* grid_name,
-               const WindowArgs& w) {
+void LogWindow(const char* name, const char* stage, const char* grid_name, const WindowArgs& w) {
   if (!mirl::session_log_open()) return;
   std::string text = std::string("  ") + name + " " + stage + " parameters";
   if (grid_name != nullptr) text += "\n                           grid_name : %s";
@@ -116,8 +114,8 @@ MIRL_API int setwindow(const char* grid_name, int* y_count, int* x_count, double
   });
 }
 
-MIRL_API int makewindow(int* y_count, int* x_count, double* y_ll, double* x_ll,
-                        double* cell_size, int* block_only) {
+MIRL_API int makewindow(int* y_count, int* x_count, double* y_ll, double* x_ll, double* cell_size,
+                        int* block_only) {
   const WindowArgs w{y_count, x_count, y_ll, x_ll, cell_size, block_only};
   return Guarded(kMake, -760, [&]() -> int {
     mirl::log_entering(kMake);
@@ -135,8 +133,8 @@ MIRL_API int makewindow(int* y_count, int* x_count, double* y_ll, double* x_ll,
   });
 }
 
-MIRL_API int getwindow(int* y_count, int* x_count, double* y_ll, double* x_ll,
-                       double* cell_size, int* block_only) {
+MIRL_API int getwindow(int* y_count, int* x_count, double* y_ll, double* x_ll, double* cell_size,
+                       int* block_only) {
   const WindowArgs w{y_count, x_count, y_ll, x_ll, cell_size, block_only};
   return Guarded(kGet, -520, [&]() -> int {
     mirl::log_entering(kGet);

@@ -1,7 +1,6 @@
-#include <string>
-
 #include <boost/format.hpp>
 #include <boost/make_shared.hpp>
+#include <string>
 
 #include "exports/grid_api.h"
 #include "protocol/checked_packet_cast.h"

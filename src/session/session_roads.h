@@ -6,11 +6,10 @@
 #ifndef MIRL_SESSION_SESSION_ROADS_H_
 #define MIRL_SESSION_SESSION_ROADS_H_
 
+#include <boost/shared_ptr.hpp>
 #include <fstream>
 #include <functional>
 #include <string>
-
-#include <boost/shared_ptr.hpp>
 
 namespace grd_svr {
 class IGSvrClient;

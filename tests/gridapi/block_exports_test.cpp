@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "exports/grid_api.h"
 #include "gridapi_fixture.h"

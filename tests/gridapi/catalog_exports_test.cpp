@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "exports/grid_api.h"
 #include "gridapi_fixture.h"
@@ -108,8 +108,8 @@ struct Description {
   int y_count = -3, x_count = -3, cell_type = -3;
   double y_ll = -3, x_ll = -3, cell_size = -3, min = -3, max = -3, mean = -3, sd = -3;
   int Call(const char* name) {
-    return griddescribe(name, &y_count, &x_count, &y_ll, &x_ll, &cell_size, &cell_type, &min,
-                        &max, &mean, &sd);
+    return griddescribe(name, &y_count, &x_count, &y_ll, &x_ll, &cell_size, &cell_type, &min, &max,
+                        &mean, &sd);
   }
 };
 
@@ -212,8 +212,7 @@ TEST_F(CatalogTest, GridcopyChecksSourceThenDestination) {
 TEST_F(CatalogTest, RetireSendsTheHeaderOnlyRequest) {
   UseHandler([](PacketPtr p) { return Respond(p, grd_svr::ErrGridServerRetireBadIOMode); });
   EXPECT_EQ(gridserver_retire(), -10019);
-  EXPECT_EQ(Request<grd_svr::CGSvrPk_GridServerRetire>().GetActionID(),
-            grd_svr::GridServerRetire);
+  EXPECT_EQ(Request<grd_svr::CGSvrPk_GridServerRetire>().GetActionID(), grd_svr::GridServerRetire);
 }
 
 TEST_F(CatalogTest, WithoutSessionEveryCatalogueExportGivesMinus630) {

@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <cmath>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "exports/grid_api.h"
 #include "gridapi_fixture.h"
@@ -91,8 +91,7 @@ TEST_F(ReadGridTest, DoubleReadWidensEitherCellTypeInRowOrder) {
   UseHandler(GridReply(2, 3, 1, {1, 2, 3, 4, 5, -99}, {}));
   double cells[6];
   ASSERT_EQ(readgrid_dbl("g", -99.5, cells), 1);
-  EXPECT_EQ(std::vector<double>(cells, cells + 6),
-            (std::vector<double>{1, 2, 3, 4, 5, -99}));
+  EXPECT_EQ(std::vector<double>(cells, cells + 6), (std::vector<double>{1, 2, 3, 4, 5, -99}));
 }
 
 TEST_F(ReadGridTest, CopiesRowsTimesColumnsOfTheReplyAndNoMore) {

@@ -6,6 +6,10 @@
 #ifndef MIRL_TESTS_GRIDAPI_GRIDAPI_FIXTURE_H_
 #define MIRL_TESTS_GRIDAPI_GRIDAPI_FIXTURE_H_
 
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -14,10 +18,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
-#include <gtest/gtest.h>
 
 #include "protocol/packets.h"
 #include "server/gsvr_io.h"

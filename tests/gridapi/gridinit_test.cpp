@@ -1,8 +1,8 @@
-#include <stdexcept>
-#include <string>
+#include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-#include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
 
 #include "exports/grid_api.h"
 #include "gridapi_fixture.h"
@@ -38,16 +38,16 @@ class GridinitTest : public SessionTest {
 
   // gridinit's clients are fakes answering with answer.
   void FakeClients(Answer answer) {
-    mirl::session::SetClientFactory([this, answer](const std::string& host, int port,
-                                                   std::ofstream* log) {
-      ++factory_.calls;
-      factory_.host = host;
-      factory_.port = port;
-      factory_.log = log;
-      auto client = boost::make_shared<FakeClient>(answer);
-      client_ = client.get();
-      return boost::shared_ptr<grd_svr::IGSvrClient>(client);
-    });
+    mirl::session::SetClientFactory(
+        [this, answer](const std::string& host, int port, std::ofstream* log) {
+          ++factory_.calls;
+          factory_.host = host;
+          factory_.port = port;
+          factory_.log = log;
+          auto client = boost::make_shared<FakeClient>(answer);
+          client_ = client.get();
+          return boost::shared_ptr<grd_svr::IGSvrClient>(client);
+        });
   }
   static PacketPtr PingReply(PacketPtr request) { return Respond(request); }
 
@@ -156,8 +156,9 @@ TEST_F(GridinitTest, PingReplyOfAnotherClassOrTypeGivesMinus625) {
 }
 
 TEST_F(GridinitTest, NoClientGivesMinus628) {
-  mirl::session::SetClientFactory(
-      [](const std::string&, int, std::ofstream*) { return boost::shared_ptr<grd_svr::IGSvrClient>(); });
+  mirl::session::SetClientFactory([](const std::string&, int, std::ofstream*) {
+    return boost::shared_ptr<grd_svr::IGSvrClient>();
+  });
   EXPECT_EQ(gridinit(1, "gridhost", 0, 1), -628);
   EXPECT_TRUE(SessionClosed());
 }

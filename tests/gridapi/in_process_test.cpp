@@ -1,10 +1,10 @@
 // The grid exports over the real in-process server and grid library: what a
 // host sees in io mode 2.
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include "exports/grid_api.h"
 #include "gridapi_fixture.h"
@@ -30,10 +30,14 @@ Cells Merge(Cells grid, int grid_rows, int grid_cols, const Cells& block, int r0
       if (gr < 0 || gr >= grid_rows || gc < 0 || gc >= grid_cols) continue;
       const int v = block[r * cols + c];
       int& g = grid[gr * grid_cols + gc];
-      if (mode == 0) g = v;  // v == missing makes the cell no-data
-      else if (v == kMissing) continue;
-      else if (mode == 1 || g == kMissing) g = v;
-      else g += v;
+      if (mode == 0)
+        g = v;  // v == missing makes the cell no-data
+      else if (v == kMissing)
+        continue;
+      else if (mode == 1 || g == kMissing)
+        g = v;
+      else
+        g += v;
     }
   return grid;
 }

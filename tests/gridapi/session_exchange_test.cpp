@@ -1,12 +1,11 @@
-#include "session/session_exchange.h"
-
-#include <stdexcept>
+#include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-#include <gtest/gtest.h>
+#include <stdexcept>
 
 #include "gridapi_fixture.h"
 #include "protocol/packets.h"
+#include "session/session_exchange.h"
 #include "session/session_record.h"
 
 namespace gridapi_test {

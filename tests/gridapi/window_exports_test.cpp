@@ -56,16 +56,12 @@ TEST_F(WindowTest, SetwindowChecksTheNameThenEachPointer) {
             -602);
   EXPECT_EQ(setwindow("g", &w.y_count, nullptr, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
             -603);
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, nullptr, &w.x_ll, &w.cell_size,
-                      &w.block_only),
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, nullptr, &w.x_ll, &w.cell_size, &w.block_only),
             -604);
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, nullptr, &w.cell_size,
-                      &w.block_only),
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, nullptr, &w.cell_size, &w.block_only),
             -605);
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, nullptr, &w.block_only),
-            -606);
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, nullptr),
-            -608);
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, nullptr, &w.block_only), -606);
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, nullptr), -608);
   EXPECT_EQ(RequestCount(), 0u);
   EXPECT_TRUE(w.Untouched());
 }
@@ -83,10 +79,8 @@ TEST_F(WindowTest, MakewindowAndGetwindowHaveNoNameSoStartOneCodeLater) {
   EXPECT_EQ(makewindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, nullptr), -768);
   EXPECT_EQ(getwindow(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), -522);
   EXPECT_EQ(getwindow(&w.y_count, nullptr, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only), -523);
-  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, nullptr, &w.x_ll, &w.cell_size, &w.block_only),
-            -524);
-  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, nullptr, &w.cell_size, &w.block_only),
-            -525);
+  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, nullptr, &w.x_ll, &w.cell_size, &w.block_only), -524);
+  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, nullptr, &w.cell_size, &w.block_only), -525);
   EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, nullptr, &w.block_only), -526);
   EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, nullptr), -528);
   EXPECT_EQ(RequestCount(), 0u);
@@ -95,8 +89,7 @@ TEST_F(WindowTest, MakewindowAndGetwindowHaveNoNameSoStartOneCodeLater) {
 TEST_F(WindowTest, SetwindowSendsOnlyTheNameAndStoresTheReplysWindow) {
   UseHandler(WindowReply<grd_svr::CGSvrPk_AccWndSet>());
   Window w;
-  ASSERT_EQ(setwindow("dem", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size,
-                      &w.block_only),
+  ASSERT_EQ(setwindow("dem", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
             1);
   const auto& request = Request<grd_svr::CGSvrPk_AccWndSet>();
   EXPECT_EQ(request.GetActionID(), grd_svr::AccWndSet);
@@ -138,8 +131,7 @@ TEST_F(WindowTest, ExistingWindowIsReturnedWithMinus10014ByBothSetters) {
   mirl::session::CloseSession();
   UseHandler(WindowReply<grd_svr::CGSvrPk_AccWndSet>(grd_svr::ErrGridAccessWindowExists));
   Window s;
-  EXPECT_EQ(setwindow("g", &s.y_count, &s.x_count, &s.y_ll, &s.x_ll, &s.cell_size,
-                      &s.block_only),
+  EXPECT_EQ(setwindow("g", &s.y_count, &s.x_count, &s.y_ll, &s.x_ll, &s.cell_size, &s.block_only),
             -10014);
   ExpectReplyWindow(s);
 }
@@ -147,8 +139,7 @@ TEST_F(WindowTest, ExistingWindowIsReturnedWithMinus10014ByBothSetters) {
 TEST_F(WindowTest, OtherServerErrorsLeaveTheValues) {
   UseHandler(WindowReply<grd_svr::CGSvrPk_AccWndSet>(grd_svr::ErrGridCannotFind));
   Window w;
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size,
-                      &w.block_only),
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
             -10007);
   EXPECT_TRUE(w.Untouched());
 }
@@ -189,13 +180,11 @@ TEST_F(WindowTest, ReplyOfAnotherClassReturnsOneAndLeavesTheValues) {
 
 TEST_F(WindowTest, WithoutSessionEveryWindowExportGivesMinus630) {
   Window w;
-  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size,
-                      &w.block_only),
+  EXPECT_EQ(setwindow("g", &w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
             -630);
   EXPECT_EQ(makewindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
             -630);
-  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only),
-            -630);
+  EXPECT_EQ(getwindow(&w.y_count, &w.x_count, &w.y_ll, &w.x_ll, &w.cell_size, &w.block_only), -630);
   EXPECT_TRUE(w.Untouched());
 }
 
