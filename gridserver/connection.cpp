@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include <algorithm>
+#include <array>
 #include <boost/asio/error.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/format.hpp>
@@ -156,7 +157,7 @@ void Connection::Handle() {
 
 void Connection::Send(HandlerReply reply) {
   if (m_Stopped) return;
-  if (reply.message.empty()) {
+  if (reply.empty()) {
     CloseWithNote("its request could not be answered");
     return;
   }
@@ -169,11 +170,20 @@ void Connection::Send(HandlerReply reply) {
 
 void Connection::WriteSome() {
   auto self = shared_from_this();
-  m_Socket.async_write_some(
-      boost::asio::buffer(m_Reply.message.data() + m_Sent, m_Reply.message.size() - m_Sent),
-      [self](const boost::system::error_code& error, std::size_t bytes) {
-        self->OnWrite(error, bytes);
-      });
+  auto done = [self](const boost::system::error_code& error, std::size_t bytes) {
+    self->OnWrite(error, bytes);
+  };
+  const std::string& header = m_Reply.header;
+  const std::string& payload = m_Reply.payload;
+  if (m_Sent < header.size()) {
+    const std::array<boost::asio::const_buffer, 2> buffers = {
+        boost::asio::buffer(header.data() + m_Sent, header.size() - m_Sent),
+        boost::asio::buffer(payload)};
+    m_Socket.async_write_some(buffers, done);
+  } else {
+    const std::size_t at = m_Sent - header.size();
+    m_Socket.async_write_some(boost::asio::buffer(payload.data() + at, payload.size() - at), done);
+  }
 }
 
 void Connection::OnWrite(const boost::system::error_code& error, std::size_t bytes) {
@@ -183,7 +193,7 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
     return;
   }
   m_Sent += bytes;
-  if (m_Sent < m_Reply.message.size()) {
+  if (m_Sent < m_Reply.size()) {
     ArmTimer();
     WriteSome();
     return;

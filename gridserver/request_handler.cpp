@@ -2,8 +2,8 @@
 
 #include <boost/format.hpp>
 #include <boost/make_shared.hpp>
+#include <exception>
 #include <new>
-#include <stdexcept>
 
 #include "protocol/framing.h"
 #include "protocol/packet_names.h"
@@ -77,9 +77,8 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
                reply->GetErrorCode() == grd_svr::ErrNone;
   std::int32_t fallback = grd_svr::ErrNone;
   try {
-    out.message = grd_svr::EncodeFrame(reply);
-    return out;
-  } catch (const std::length_error&) {
+    out.payload = grd_svr::EncodePacket(reply);
+    if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return out;
     fallback = grd_svr::ErrGridTooBig;
   } catch (const std::bad_alloc&) {
     fallback = grd_svr::ErrGridMemAlloc;
@@ -88,6 +87,7 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
   }
   // The reply is lost either way; one without its cells at least tells the
   // client why.
+  out = HandlerReply();
   {
     grd_svr::CriticalGuardA guard;
     NoteLocked(boost::str(boost::format("The reply to %s could not be sent whole; sent as %s") %
@@ -96,8 +96,8 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
   }
   reply->ClearData();
   reply->SetErrorCode(fallback);
-  out.retire = false;
-  out.message = grd_svr::EncodeFrame(reply);
+  out.payload = grd_svr::EncodePacket(reply);
+  if (grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return HandlerReply();
   return out;
 }
 

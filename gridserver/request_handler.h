@@ -39,11 +39,17 @@ class IGSvrLog;
 namespace grid_server {
 
 struct HandlerReply {
-  /// The whole framed reply: header and payload.
-  std::string message;
+  /// The frame header and the payload of the reply, kept apart so that a
+  /// large reply is written as it was encoded, not copied into one string.
+  std::string header;
+  std::string payload;
   /// The reply granted a GridServerRetire request: the server must stop
   /// once the reply has been sent.
   bool retire = false;
+
+  /// No reply could be made.
+  bool empty() const { return header.empty(); }
+  std::size_t size() const { return header.size() + payload.size(); }
 };
 
 class RequestHandler {

@@ -31,7 +31,7 @@ class RequestQueue {
 
   // Runs work on the queue's thread after everything submitted before, then
   // done with its reply on the io_context, which is kept running meanwhile.
-  // A work that throws completes with an empty message.
+  // A work that throws completes with an empty reply.
   void Submit(Work work, Done done);
 
   // Writes a line to the server log from the queue's thread, in turn.

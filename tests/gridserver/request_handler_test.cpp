@@ -42,8 +42,9 @@ class RequestHandlerTest : public ::testing::Test {
   static std::string Payload(const Packet& request) { return grd_svr::EncodePacket(request); }
   static Packet Decode(const grid_server::HandlerReply& reply, bool* retire = nullptr) {
     if (retire != nullptr) *retire = reply.retire;
+    const std::string message = reply.header + reply.payload;
     Packet packet;
-    EXPECT_FALSE(grd_svr::DecodeFrame(reply.message.data(), reply.message.size(), packet));
+    EXPECT_FALSE(grd_svr::DecodeFrame(message.data(), message.size(), packet));
     return packet;
   }
   std::string LogText() { return FileText(scratch_.file("server_log.txt")); }

@@ -96,3 +96,33 @@ test_that("two logged sessions append to the same session log", {
   log <- session_log_text()
   expect_identical(lengths(regmatches(log, gregexpr("gridinit returned with code: 1", log))), 2L)
 })
+
+test_that("without a session every grid export that passes its checks gives -630", {
+  local_temp_cwd()
+  mirl_clean_up()
+  p <- "mirl_lib"
+  codes <- c(
+    .C("R_setwindow", result = integer(1), "g", 0L, 0L, 0, 0, 0, 0L, PACKAGE = p)$result,
+    .C("R_makewindow", result = integer(1), 1L, 1L, 0, 0, 1, 0L, PACKAGE = p)$result,
+    .C("R_getwindow", result = integer(1), 0L, 0L, 0, 0, 0, 0L, PACKAGE = p)$result,
+    .C("R_readgrid_int", result = integer(1), "g", 0L, integer(1), PACKAGE = p)$result,
+    .C("R_readgrid_dbl", result = integer(1), "g", 0, double(1), PACKAGE = p)$result,
+    .C("R_writegrid_int", result = integer(1), "g", 1L, 1L, 0L, 1L, PACKAGE = p)$result,
+    .C("R_writegrid_dbl", result = integer(1), "g", 1L, 1L, 0, 1, PACKAGE = p)$result,
+    .C("R_readblock_int", result = integer(1), "g", 1L, 1L, 1L, 1L, 0L, 0L, integer(1),
+       PACKAGE = p)$result,
+    .C("R_readblock_dbl", result = integer(1), "g", 1L, 1L, 1L, 1L, 0L, 0, double(1),
+       PACKAGE = p)$result,
+    .C("R_writeblock_int", result = integer(1), "g", 1L, 1L, 1L, 1L, 0L, 1L, 0L,
+       PACKAGE = p)$result,
+    .C("R_writeblock_dbl", result = integer(1), "g", 1L, 1L, 1L, 1L, 0, 1, 2L,
+       PACKAGE = p)$result,
+    .C("R_gridlist", result = integer(1), "", "   ", PACKAGE = p)$result,
+    .C("R_gridkill", result = integer(1), "g", PACKAGE = p)$result,
+    .C("R_griddescribe", result = integer(1), "g", 0L, 0L, 0, 0, 0, 0L, 0, 0, 0, 0,
+       PACKAGE = p)$result,
+    .C("R_gridcreate", result = integer(1), "g", 1L, PACKAGE = p)$result,
+    .C("R_gridcopy", result = integer(1), "a", "b", PACKAGE = p)$result,
+    .C("R_gridserver_retire", result = integer(1), PACKAGE = p)$result)
+  expect_identical(codes, rep(-630L, 17))
+})
