@@ -24,7 +24,7 @@ const char* const kName = "gridinit";
 // the log is still open, which after the clean-up it is not.
 int Fail(int code) {
   try {
-    AbandonSession();
+    CleanUpLibrary();
   } catch (...) {
   }
   return log_returned(kName, code);

@@ -21,7 +21,7 @@ void SetClientFactory(ClientFactory factory) {
   Factory() = factory ? std::move(factory) : ClientFactory(&grd_svr::make_tcp_client);
 }
 
-void AbandonSession() {
+void CleanUpLibrary() {
   analysis::ReleaseSpreadBuffer();
   CloseSession();
 }

@@ -33,9 +33,9 @@ const ClientFactory& CurrentClientFactory();
 // make_tcp_client.
 void SetClientFactory(ClientFactory factory);
 
-// What a failing gridinit does before it returns: the steps of clean_up
-// (the spread work buffer, then the session). The grid I/O holder stays.
-void AbandonSession();
+// The steps of clean_up, which a failing gridinit runs before it returns:
+// the spread work buffer, then the session. The grid I/O holder stays.
+void CleanUpLibrary();
 
 }  // namespace session
 }  // namespace mirl
