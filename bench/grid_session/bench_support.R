@@ -11,20 +11,31 @@ bench_load <- function(build) {
   invisible(repo)
 }
 
-# Wall-clock seconds that expr takes.
+# Wall-clock and process CPU seconds (user + system) that expr takes. The
+# CPU figure is not disturbed by other jobs on the machine; it leaves out
+# any other process's work (a grid server's, for io mode 1).
 seconds <- function(expr) {
+  c0 <- proc.time()
   t0 <- Sys.time()
   force(expr)
-  as.numeric(difftime(Sys.time(), t0, units = "secs"))
+  wall <- as.numeric(difftime(Sys.time(), t0, units = "secs"))
+  c1 <- proc.time()
+  c(wall = wall, cpu = (c1[["user.self"]] - c0[["user.self"]]) +
+                       (c1[["sys.self"]] - c0[["sys.self"]]))
 }
 
-# Median seconds over reps runs of f(i); a collection first so that the
-# garbage of one run is not charged to the next.
-median_seconds <- function(reps, f) {
-  median(vapply(seq_len(reps), function(i) {
+# Median wall, best wall and median CPU seconds over reps runs of setup(i)
+# then f(i), only f timed; a collection first so that the garbage of one run
+# is not charged to the next. (Large arrays come from fresh memory or from
+# memory used before, as the allocator decides, so single runs of the same
+# work can differ by tens of milliseconds: the best run shows the work.)
+median_seconds <- function(reps, f, setup = function(i) NULL) {
+  runs <- vapply(seq_len(reps), function(i) {
+    setup(i)
     invisible(gc(FALSE))
     seconds(f(i))
-  }, numeric(1)))
+  }, numeric(2))
+  c(wall = median(runs["wall", ]), best = min(runs["wall", ]), cpu = median(runs["cpu", ]))
 }
 
 stop_unless_ok <- function(code, what) {

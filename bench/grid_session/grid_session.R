@@ -1,6 +1,7 @@
-# readgrid_dbl and writegrid_dbl from R against terra on one float GeoTIFF,
-# side by side in one process, and the same read over io mode 1 against a
-# grid_server on loopback.
+# readgrid_dbl and writegrid_dbl from R against terra on the same float
+# GeoTIFFs, side by side in one process, and the same read over io mode 1
+# against a grid_server on loopback. Two layers of the same cells: one as
+# terra writes it by default (LZW-compressed strips) and one uncompressed.
 # Usage: Rscript grid_session.R <build dir> <scratch dir> <size> <repetitions>
 args <- commandArgs(trailingOnly = TRUE)
 build <- normalizePath(args[[1]])
@@ -13,40 +14,52 @@ bench_load(build)
 suppressPackageStartupMessages(library(terra))
 
 ws <- file.path(scratch, "ws")
-dir.create(file.path(ws, "g"), recursive = TRUE)
+dir.create(ws, recursive = TRUE)
 ws <- normalizePath(ws)
 cells <- n * n
 cell_mb <- cells * 4 / 1e6
 
-# The grid: a float layer with some no-data, written by terra.
+# The cells: floats with some no-data.
 set.seed(n)
 values <- runif(cells, 0, 1000)
 values[sample.int(cells, cells %/% 50)] <- NA
 r <- rast(nrows = n, ncols = n, xmin = 0, xmax = n * 10, ymin = 0, ymax = n * 10, crs = "")
 values(r) <- values
-layer <- file.path(ws, "g", "layer.tif")
-writeRaster(r, layer, datatype = "FLT4S", overwrite = TRUE)
+layers <- c(lzw = "default", raw = "COMPRESS=NONE")
+for (g in names(layers)) {
+  dir.create(file.path(ws, g))
+  writeRaster(r, file.path(ws, g, "layer.tif"), datatype = "FLT4S", overwrite = TRUE,
+              gdal = if (layers[[g]] == "default") character(0) else layers[[g]])
+}
+layer_file <- function(g) file.path(ws, g, "layer.tif")
 
-read_ours <- function() {
-  .C("R_readgrid_dbl", result = integer(1), "g", -9999, cells = double(cells),
-     PACKAGE = "mirl_lib")
+read_ours <- function(g) {
+  .C("R_readgrid_dbl", result = integer(1), g, -9999, cells = double(cells), PACKAGE = "mirl_lib")
+}
+read_terra <- function(g) as.matrix(rast(layer_file(g)), wide = TRUE)
+terra_cells <- function(g) {
+  x <- as.vector(t(read_terra(g)))
+  x[is.na(x)] <- NA  # terra gives NaN for no-data
+  x
 }
 
 stop_unless_ok(mirl_gridinit(2, ws), "gridinit")
-# Each first read follows a setwindow, which empties the layer cache.
-first_ours <- median_seconds(reps, function(i) {
-  stop_unless_ok(mirl_setwindow("g")$code, "setwindow")
-  stop_unless_ok(read_ours()$result, "readgrid_dbl")
-})
-cached_ours <- median_seconds(reps, function(i) stop_unless_ok(read_ours()$result, "readgrid_dbl"))
-peer_read <- median_seconds(reps, function(i) as.matrix(rast(layer), wide = TRUE))
-
-# Both roads give the same cells (ours row after row, -9999 for no-data).
-ours <- read_ours()$cells
-ours[ours == -9999] <- NA
-theirs <- as.vector(t(as.matrix(rast(layer), wide = TRUE)))
-theirs[is.na(theirs)] <- NA  # terra gives NaN for no-data
-if (!identical(ours, theirs)) stop("readgrid_dbl and terra disagree")
+# One untimed round, so that R's heap has grown to the arrays' size before
+# the first timed run of either side.
+stop_unless_ok(mirl_setwindow("raw")$code, "setwindow")
+for (i in 1:2) invisible(list(read_ours("raw"), read_terra("raw")))
+reads <- list()
+for (g in names(layers)) {
+  # Each first read follows a setwindow, which empties the layer cache.
+  reads[[g]] <- list(
+    first = median_seconds(reps, function(i) stop_unless_ok(read_ours(g)$result, "readgrid_dbl"),
+                           setup = function(i) stop_unless_ok(mirl_setwindow(g)$code, "setwindow")),
+    cached = median_seconds(reps, function(i) stop_unless_ok(read_ours(g)$result, "readgrid_dbl")),
+    terra = median_seconds(reps, function(i) read_terra(g)))
+  ours <- read_ours(g)$cells
+  ours[ours == -9999] <- NA
+  if (!identical(ours, terra_cells(g))) stop("readgrid_dbl and terra disagree on ", g)
+}
 
 # Writes: a fresh grid each time; terra writes the same cells from memory.
 out_cells <- values
@@ -57,16 +70,14 @@ write_ours <- median_seconds(reps, function(i) {
 })
 peer_dir <- file.path(scratch, "terra")
 dir.create(peer_dir)
-peer_write <- median_seconds(reps, function(i) {
+write_terra <- lapply(layers, function(option) median_seconds(reps, function(i) {
   writeRaster(r, file.path(peer_dir, paste0("w", i, ".tif")), datatype = "FLT4S",
-              overwrite = TRUE)
-})
-written <- .C("R_readgrid_dbl", result = integer(1), "w1", -9999, cells = double(cells),
-              PACKAGE = "mirl_lib")$cells
-# The cells as floats hold them (what terra read back from its own float file).
-expected <- theirs
+              overwrite = TRUE, gdal = if (option == "default") character(0) else option)
+}))
+# The cells as floats hold them (what terra read back from its own file).
+expected <- terra_cells("raw")
 expected[is.na(expected)] <- -9999
-if (!identical(written, expected)) stop("writegrid_dbl did not write the cells given")
+if (!identical(read_ours("w1")$cells, expected)) stop("writegrid_dbl did not write the cells")
 mirl_clean_up()
 
 # io mode 1: the same grid through grid_server on loopback.
@@ -80,29 +91,51 @@ for (i in 1:400) {
 }
 port <- as.integer(readLines(port_file, warn = FALSE)[1])
 stop_unless_ok(mirl_gridinit(1, "127.0.0.1", port), "gridinit io mode 1")
-stop_unless_ok(mirl_setwindow("g")$code, "setwindow io mode 1")
-remote_first <- seconds(stop_unless_ok(read_ours()$result, "readgrid_dbl io mode 1"))
+stop_unless_ok(mirl_setwindow("raw")$code, "setwindow io mode 1")
+remote_first <- seconds(stop_unless_ok(read_ours("raw")$result, "readgrid_dbl io mode 1"))
 remote_cached <- median_seconds(reps, function(i) {
-  stop_unless_ok(read_ours()$result, "readgrid_dbl io mode 1")
+  stop_unless_ok(read_ours("raw")$result, "readgrid_dbl io mode 1")
 })
-remote <- read_ours()$cells
+remote <- read_ours("raw")$cells
 remote[remote == -9999] <- NA
-if (!identical(remote, theirs)) stop("io mode 1 read differs")
+if (!identical(remote, terra_cells("raw"))) stop("io mode 1 read differs")
 stop_unless_ok(mirl_gridserver_retire(), "gridserver_retire")
 server$wait(5000)
 mirl_clean_up()
 
-cat(sprintf("grid session vs terra: %d x %d float grid, %.1f MB of cells, median of %d\n",
+# The floor every .C read pays: the array allocated, copied in and out.
+floor <- median_seconds(reps, function(i) {
+  .C("R_readgrid_dbl", result = integer(1), "absent", -9999, cells = double(cells),
+     PACKAGE = "mirl_lib")
+})
+
+cat(sprintf("grid session vs terra: %d x %d float grid, %.1f MB of cells, %d runs each\n",
             n, n, cell_mb, reps))
-row <- function(what, ours, peer, goal) {
-  cat(sprintf("  %-34s ours %7.3f s  terra %7.3f s  terra/ours %6.2fx  (goal %s)\n", what, ours,
-              peer, peer / ours, goal))
+cat("  seconds: median wall / best wall / median process cpu; ratios terra / ours of each\n")
+fmt <- function(t) sprintf("%5.3f/%5.3f/%5.3f", t[["wall"]], t[["best"]], t[["cpu"]])
+ratio <- function(peer, ours) {
+  sprintf("%5.2fx %5.2fx %5.2fx", peer[["wall"]] / ours[["wall"]], peer[["best"]] / ours[["best"]],
+          peer[["cpu"]] / ours[["cpu"]])
 }
-row("readgrid_dbl io mode 2, first read", first_ours, peer_read, ">= 2x")
-row("readgrid_dbl io mode 2, cached read", cached_ours, peer_read, ">= 5x")
-row("writegrid_dbl vs writeRaster", write_ours, peer_write, ">= 1x")
-cat(sprintf("  %-34s %7.3f s  %7.0f MB/s of cells end to end  (goal >= 300 MB/s)\n",
-            "readgrid_dbl io mode 1, cached", remote_cached, cell_mb / remote_cached))
-cat(sprintf("  %-34s %7.3f s  %7.0f MB/s (the server reads the layer from disk)\n",
-            "readgrid_dbl io mode 1, first", remote_first, cell_mb / remote_first))
-cat(sprintf("  terra moves %.0f MB/s of cells reading; MB = 10^6 bytes\n", cell_mb / peer_read))
+row <- function(what, ours, peer, goal) {
+  cat(sprintf("  %-36s ours %s  terra %s  %s  %s\n", what, fmt(ours), fmt(peer),
+              ratio(peer, ours), goal))
+}
+for (g in names(layers)) {
+  kind <- if (g == "lzw") "LZW layer" else "uncompressed"
+  row(paste("readgrid_dbl io 2 first,", kind), reads[[g]]$first, reads[[g]]$terra, "goal >= 2x")
+  row(paste("readgrid_dbl io 2 cached,", kind), reads[[g]]$cached, reads[[g]]$terra, "goal >= 5x")
+}
+row("writegrid_dbl vs writeRaster LZW", write_ours, write_terra$lzw, "goal >= 1x")
+row("writegrid_dbl vs writeRaster none", write_ours, write_terra$raw, "")
+io1 <- function(what, t, note) {
+  cat(sprintf("  %-36s %5.3f/%5.3f s wall  %4.0f/%4.0f MB/s of cells end to end  %s\n", what,
+              t[["wall"]], t[["best"]], cell_mb / t[["wall"]], cell_mb / t[["best"]], note))
+}
+io1("readgrid_dbl io 1 cached, uncompr.", remote_cached, "goal >= 300 MB/s")
+io1("readgrid_dbl io 1 first, uncompr.", c(wall = remote_first[["wall"]],
+                                            best = remote_first[["wall"]]),
+    "(one run; the server reads the layer)")
+cat(sprintf("  .C floor of every read (array allocated, copied in and out): %s\n", fmt(floor)))
+cat(sprintf("  terra reads %.0f MB/s of cells (LZW), %.0f MB/s (uncompressed); MB = 10^6 bytes\n",
+            cell_mb / reads$lzw$terra[["wall"]], cell_mb / reads$raw$terra[["wall"]]))

@@ -17,5 +17,6 @@ later <- median_seconds(21, function(i) {
   stop_unless_ok(mirl_gridinit(2, ws), "gridinit")
   mirl_clean_up()
 })
-cat(sprintf("gridinit io mode 2: first in a fresh process %.1f ms, later %.2f ms (goal < 50 ms)\n",
-            1000 * first, 1000 * later))
+cat(sprintf(paste0("gridinit io mode 2: first in a fresh process %.1f ms (cpu %.1f ms), ",
+                   "later %.2f ms (goal < 50 ms)\n"),
+            1000 * first[["wall"]], 1000 * first[["cpu"]], 1000 * later[["wall"]]))

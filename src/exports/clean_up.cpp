@@ -1,12 +1,10 @@
 #include "exports/mirl_lib.h"
 
-#include "analysis/spread_buffer.h"
-#include "session/session_record.h"
+#include "session/session_roads.h"
 
 MIRL_API void clean_up(void) {
   try {
-    mirl::analysis::ReleaseSpreadBuffer();
-    mirl::session::CloseSession();
+    mirl::session::CleanUpLibrary();
   } catch (...) {
     // clean_up reports nothing; what could not be released stays for the next call.
   }
