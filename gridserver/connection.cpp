@@ -18,6 +18,11 @@ namespace {
 // the header announced.
 constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
 
+// The longest wait for a client to close after its reply, and the most
+// bytes read from it meanwhile.
+constexpr int kDrainTimeoutMs = 1000;
+constexpr std::size_t kMaxDrainBytes = std::size_t{1} << 20;
+
 // Blanks, then hexadecimal digits only: a header that is well formed but
 // whose length ParseFrameHeader still refused, so too long.
 bool WellFormedHeader(const char* header) {
@@ -199,10 +204,27 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
     return;
   }
   const bool retire = m_Reply.retire;
+  m_Reply = HandlerReply();
   boost::system::error_code ignored;
   m_Socket.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+  m_State = State::kDraining;
+  ArmTimer();
+  Drain();
   if (retire) m_Manager.NotifyRetired();
-  Close();
+}
+
+void Connection::Drain() {
+  auto self = shared_from_this();
+  m_Socket.async_read_some(boost::asio::buffer(m_Discard),
+                           [self](const boost::system::error_code& error, std::size_t bytes) {
+                             if (self->m_Stopped) return;
+                             self->m_Drained += bytes;
+                             if (error || self->m_Drained > kMaxDrainBytes) {
+                               self->Close();
+                               return;
+                             }
+                             self->Drain();
+                           });
 }
 
 void Connection::Close() {
@@ -216,7 +238,10 @@ void Connection::CloseWithNote(const std::string& why) {
 }
 
 void Connection::ArmTimer() {
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_Limits.idle_timeout_ms);
+  const int wait_ms = m_State == State::kDraining
+                          ? std::min(kDrainTimeoutMs, m_Limits.idle_timeout_ms)
+                          : m_Limits.idle_timeout_ms;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
   if (m_State == State::kReceiving) deadline = std::min(deadline, m_RequestDeadline);
   m_Timer.expires_at(deadline);
   auto self = shared_from_this();
@@ -225,8 +250,13 @@ void Connection::ArmTimer() {
 
 void Connection::OnTimer(const boost::system::error_code& error) {
   if (error == boost::asio::error::operation_aborted || m_Stopped) return;
-  if (m_State != State::kReceiving && m_State != State::kSending) return;
   if (m_Timer.expiry() > Clock::now()) return;
+  if (m_State == State::kDraining) {
+    // The reply is out; a client that does not close is simply let go.
+    Close();
+    return;
+  }
+  if (m_State != State::kReceiving && m_State != State::kSending) return;
   std::string why;
   if (m_State == State::kSending)
     why = boost::str(boost::format("its reply moved no byte for %d ms") % m_Limits.idle_timeout_ms);

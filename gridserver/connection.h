@@ -11,6 +11,12 @@
 // accepted, is closed without a reply. While its request waits for or is
 // being handled no time-out runs: requests queue, none is dropped.
 //
+// After the reply the connection shuts down its sending side and reads
+// (and drops) what the client may still send until the client closes, for
+// at most a second: closing a socket with unread bytes would reset the
+// connection and could destroy the reply before the client has read it
+// (a client that sent more than one frame, or garbage).
+//
 // Ownership: held by shared_ptr; the connection manager keeps it while it
 // is open, and every pending operation's handler holds a reference too.
 // The manager and the queue must outlive it.
@@ -19,6 +25,7 @@
 #ifndef MIRL_GRIDSERVER_CONNECTION_H_
 #define MIRL_GRIDSERVER_CONNECTION_H_
 
+#include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -56,13 +63,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Closes the socket and drops what is pending; idempotent. Called by the
   // manager only.
   void Stop();
-  // Still reading its request (nothing of it handled yet).
-  bool Receiving() const { return m_State == State::kReceiving; }
+  // Not busy with a request: still reading one (nothing of it handled
+  // yet), or done with it and waiting for the client to close.
+  bool Idle() const { return m_State == State::kReceiving || m_State == State::kDraining; }
 
   const std::string& peer() const { return m_Peer; }
 
  private:
-  enum class State { kReceiving, kHandling, kSending, kClosed };
+  enum class State { kReceiving, kHandling, kSending, kDraining, kClosed };
   using Clock = std::chrono::steady_clock;
 
   void ReadHeader();
@@ -74,6 +82,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Send(HandlerReply reply);
   void WriteSome();
   void OnWrite(const boost::system::error_code& error, std::size_t bytes);
+  void Drain();
   void Close();
   void CloseWithNote(const std::string& why);
 
@@ -101,6 +110,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   HandlerReply m_Reply;
   std::size_t m_Sent = 0;
+
+  std::array<char, 4096> m_Discard;
+  std::size_t m_Drained = 0;
 };
 
 }  // namespace grid_server

@@ -15,11 +15,11 @@ void ConnectionManager::Stop(const std::shared_ptr<Connection>& connection) {
   if (m_OnLeave) m_OnLeave();
 }
 
-void ConnectionManager::StopReceiving() {
-  std::vector<std::shared_ptr<Connection>> receiving;
+void ConnectionManager::StopIdle() {
+  std::vector<std::shared_ptr<Connection>> idle;
   for (const auto& connection : m_Connections)
-    if (connection->Receiving()) receiving.push_back(connection);
-  for (const auto& connection : receiving) Stop(connection);
+    if (connection->Idle()) idle.push_back(connection);
+  for (const auto& connection : idle) Stop(connection);
 }
 
 void ConnectionManager::StopAll() {

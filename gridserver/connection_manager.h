@@ -32,8 +32,8 @@ class ConnectionManager {
   void Start(const std::shared_ptr<Connection>& connection);
   // Stops the connection and forgets it; then tells the leave listener.
   void Stop(const std::shared_ptr<Connection>& connection);
-  // Stops the connections still reading their requests.
-  void StopReceiving();
+  // Stops the connections not busy with a request (see Connection::Idle).
+  void StopIdle();
   // Stops every connection.
   void StopAll();
   // A connection has sent the reply that granted a retire request.

@@ -139,7 +139,7 @@ void GridServer::Shutdown(StopReason reason) {
   boost::system::error_code ignored;
   m_Acceptor.close(ignored);
   m_AcceptPause.cancel();
-  m_Manager.StopReceiving();
+  m_Manager.StopIdle();
   if (m_Manager.size() == 0) {
     Finish();
     return;

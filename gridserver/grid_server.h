@@ -1,7 +1,7 @@
 // The grid server: listens on one TCP address, accepts connections (at most
 // max_connections at once; more wait in the listen queue), and stops on a
 // granted retire request or on SIGTERM/SIGINT. Stopping closes the acceptor
-// and the connections still reading their requests, lets the requests
+// and the connections not busy with a request, lets the requests
 // already received finish within shutdown_grace_ms, then closes the rest;
 // a second signal closes them at once.
 //

@@ -40,6 +40,11 @@ void CCheckedIArchive::RequireBytes(std::size_t n, std::size_t element_size) con
   if (element_size != 0 && n > remaining() / element_size) Refuse("length exceeds the message");
 }
 
+const char* CCheckedIArchive::TakeBytes(std::size_t n) {
+  RequireBytes(n, 1);
+  return source_.Take(n);
+}
+
 void CCheckedIArchive::DestroyCreated() {
   delete created_;
   created_ = nullptr;

@@ -55,6 +55,9 @@ class CCheckedIArchive
   std::size_t remaining() const { return source_.remaining(); }
   // Throws unless n elements of element_size bytes each can still follow.
   void RequireBytes(std::size_t n, std::size_t element_size) const;
+  // Consumes the next n bytes of the message and returns where they sit in
+  // the caller's buffer; throws, consuming nothing, unless n bytes are left.
+  const char* TakeBytes(std::size_t n);
 
   // The packet most recently constructed by a pointer load.
   void NoteCreated(CGSvrPacket* packet) { created_ = packet; }

@@ -22,6 +22,13 @@ class CMemoryInputBuffer : public std::streambuf {
   }
   // Bytes not yet read.
   std::size_t remaining() const { return static_cast<std::size_t>(egptr() - gptr()); }
+  // Consumes the next n bytes (n <= remaining()) and returns where they sit,
+  // so that a large block is copied once, straight to its destination.
+  const char* Take(std::size_t n) {
+    char* at = gptr();
+    setg(eback(), at + n, egptr());
+    return at;
+  }
 };
 
 // Appends everything written to *out; with out null it only counts.

@@ -32,14 +32,18 @@
 #include <boost/serialization/tracking.hpp>
 #include <boost/serialization/vector.hpp>
 
+#include "protocol/large_block.h"
+#include "protocol/cell_reader.h"
 #include "protocol/packets.h"
 
 namespace grd_svr {
 namespace wire {
 
 // A vector of 4-byte cells: written by Boost's own vector code (count, then
-// the cells as one block); read back the same way once the count is known
-// to fit in the bytes left.
+// the cells as one block); read back the same bytes once the count is known
+// to fit in the bytes left. The cells go straight from the message into
+// storage reserved for them (no zero-fill pass first), and a grid-sized
+// block is advised onto large pages before it is first touched.
 template <class T>
 void Cells(boost::archive::binary_oarchive& ar, std::vector<T>& cells) {
   ar << cells;
@@ -53,11 +57,20 @@ void Cells(CCheckedIArchive& ar, std::vector<T>& cells) {
   // Library versions 4 and 5 put an item version here; they are refused
   // when the archive is opened.
   ar.RequireBytes(count, sizeof(T));
-  cells.resize(count);
-  if (count > 0) {
-    ar >> boost::serialization::make_array<T, boost::serialization::collection_size_type>(
-              cells.data(), count);
+  const std::size_t n = count;
+  const char* bytes = ar.TakeBytes(n * sizeof(T));
+  std::vector<T> filled;
+  filled.reserve(n);
+  AdviseLargeBlock(filled.data(), n * sizeof(T));
+  if (reinterpret_cast<std::uintptr_t>(bytes) % alignof(T) == 0) {
+    // Aligned cells (the common case for a grid read into its own buffer)
+    // are one block copy.
+    const T* first = reinterpret_cast<const T*>(bytes);
+    filled.assign(first, first + n);
+  } else {
+    filled.assign(CellReader<T>(bytes), CellReader<T>(bytes + n * sizeof(T)));
   }
+  cells.swap(filled);
 }
 
 // A vector of strings, byte for byte as Boost writes std::vector<std::string>

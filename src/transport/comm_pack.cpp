@@ -9,6 +9,7 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
+#include "protocol/large_block.h"
 #include "platform/sleep.h"
 
 namespace grd_svr {
@@ -94,6 +95,7 @@ void CGSvrCommPack::ReadPayload(boost::shared_ptr<CGSvrPacket>* destination, Han
     std::string().swap(m_OutboundData);
     m_InboundData.reset(new char[length]);
     m_InboundBytes = m_InboundData.get();
+    AdviseLargeBlock(m_InboundBytes, length);
   }
   m_InboundSize = length;
   auto self = shared_from_this();

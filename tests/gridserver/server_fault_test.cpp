@@ -47,6 +47,23 @@ TEST_F(GridServerFaultTest, APayloadThatDoesNotDecodeGetsAnErrorReport) {
   ExpectServing();
 }
 
+TEST_F(GridServerFaultTest, BytesAfterTheRequestDoNotCostTheClientItsReply) {
+  Start();
+  // A large reply, and more bytes than the request behind it: closing with
+  // those unread would reset the connection under the reply.
+  ASSERT_EQ(ExchangeCode(MakeWindow(500, 500)), grd_svr::ErrNone);
+  ASSERT_EQ(ExchangeCode(WriteGrid("dem", 500, 500, std::vector<float>(250000, 7.0f))),
+            grd_svr::ErrNone);
+  for (int i = 0; i < 3; ++i) {
+    RawConnection raw(port());
+    raw.Send(grd_svr::EncodeFrame(LoadGrid("dem")) + std::string(200000, 'z'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Packet reply = raw.ReadReply();
+    ASSERT_NE(As<grd_svr::CGSvrPk_GridOp>(reply), nullptr) << i;
+    EXPECT_EQ(As<grd_svr::CGSvrPk_GridOp>(reply)->m_GrdDataFLT.size(), 250000u);
+  }
+}
+
 TEST_F(GridServerFaultTest, ATooLongFrameIsRefusedFromItsHeaderAlone) {
   options_.max_request_bytes = 1000;
   Start();
