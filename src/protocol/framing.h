@@ -62,6 +62,12 @@ boost::system::error_code FrameError();
 // when the packet cannot be serialized.
 std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet);
 
+// EncodePacket into payload, replacing what it held. Its storage is reused
+// when large enough, so a caller that keeps one string across messages
+// touches fresh memory only when a message outgrows it. Throws as
+// EncodePacket does; payload's contents are then unspecified.
+void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload);
+
 // EncodePacket with the retry rule: after a std::exception, waits
 // kEncodeRetryPauseMs through pause, adds it to wait_ms and tries again, up
 // to kEncodeRetries times; the exception of the last attempt propagates.

@@ -8,8 +8,8 @@
 #include <exception>
 #include <ostream>
 
-#include "protocol/large_block.h"
 #include "protocol/framing.h"
+#include "protocol/large_block.h"
 #include "protocol/memory_buffers.h"
 
 namespace grd_svr {
@@ -23,18 +23,27 @@ void WriteArchive(const boost::shared_ptr<CGSvrPacket>& packet, std::streambuf& 
 }  // namespace
 
 std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet) {
+  std::string payload;
+  EncodePacketInto(packet, payload);
+  return payload;
+}
+
+void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload) {
   // A counting pass first, so that the payload is built in one allocation
   // and the cells are copied once.
   CStringOutputBuffer counter(nullptr);
   WriteArchive(packet, counter);
-  std::string payload;
-  payload.reserve(counter.written());
-  // A grid-sized payload is fresh memory: large pages spare most of the
-  // page faults its first write would take.
-  AdviseLargeBlock(&payload[0], payload.capacity());
+  payload.clear();
+  if (payload.capacity() < counter.written()) {
+    // The old storage goes first, so the two are never held at once. A
+    // grid-sized payload is fresh memory: large pages spare most of the
+    // page faults its first write would take.
+    std::string().swap(payload);
+    payload.reserve(counter.written());
+    AdviseLargeBlock(&payload[0], payload.capacity());
+  }
   CStringOutputBuffer sink(&payload);
   WriteArchive(packet, sink);
-  return payload;
 }
 
 boost::system::error_code DecodePacket(const void* data, std::size_t size,

@@ -32,8 +32,8 @@
 #include <boost/serialization/tracking.hpp>
 #include <boost/serialization/vector.hpp>
 
-#include "protocol/large_block.h"
 #include "protocol/cell_reader.h"
+#include "protocol/large_block.h"
 #include "protocol/packets.h"
 
 namespace grd_svr {
@@ -63,8 +63,7 @@ void Cells(CCheckedIArchive& ar, std::vector<T>& cells) {
   filled.reserve(n);
   AdviseLargeBlock(filled.data(), n * sizeof(T));
   if (reinterpret_cast<std::uintptr_t>(bytes) % alignof(T) == 0) {
-    // Aligned cells (the common case for a grid read into its own buffer)
-    // are one block copy.
+    // Cells that happen to sit aligned in the message are one block copy.
     const T* first = reinterpret_cast<const T*>(bytes);
     filled.assign(first, first + n);
   } else {

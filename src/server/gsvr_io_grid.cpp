@@ -8,6 +8,7 @@
 #include "server/gio_state.h"
 #include "server/gsvr_io.h"
 #include "server/layer_cache.h"
+#include "server/memgrid_cell_kernels.h"
 #include "server/memgrid_storage.h"
 
 namespace grd_svr {
@@ -23,9 +24,7 @@ bool CopyReplyCells(const std::vector<T>& from, std::size_t count, T marker, T m
                     std::vector<T>& to) {
   if (from.size() < count) return false;
   CopyCells(to, from.data(), count);
-  // A select and an unconditional store, so that the loop vectorises.
-  T* cells = to.data();
-  for (std::size_t i = 0; i < count; ++i) cells[i] = cells[i] == marker ? missing : cells[i];
+  ReplaceMarker(to.data(), count, marker, missing);
   return true;
 }
 

@@ -8,10 +8,12 @@
 #ifndef MIRL_SERVER_MEMGRID_STORAGE_H_
 #define MIRL_SERVER_MEMGRID_STORAGE_H_
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "platform/memory_status.h"
+#include "server/memgrid_cell_kernels.h"
 
 namespace grd_svr {
 
@@ -31,11 +33,15 @@ void ReserveCells(std::vector<T>& cells, std::size_t count) {
 }
 
 // cells holds count copies of value afterwards. Throws what the vector's
-// allocation throws (std::bad_alloc, std::length_error).
+// allocation throws (std::bad_alloc, std::length_error). Sized through the
+// zeroing resize, which is a memset, and filled by the vector kernel only
+// for a non-zero value: the vector's own fill assign is a scalar loop.
 template <class T>
 void AssignCells(std::vector<T>& cells, std::size_t count, const T& value) {
   ReserveCells(cells, count);
-  cells.assign(count, value);
+  cells.resize(count);
+  if (!(value == T() && !std::signbit(static_cast<double>(value))))
+    FillCells(cells.data(), count, value);
 }
 
 // cells holds the count cells at from afterwards, copied in one pass (no

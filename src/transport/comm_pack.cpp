@@ -9,8 +9,8 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
-#include "protocol/large_block.h"
 #include "platform/sleep.h"
+#include "protocol/large_block.h"
 
 namespace grd_svr {
 
@@ -44,8 +44,13 @@ void CGSvrCommPack::AsyncWrite(const boost::shared_ptr<CGSvrPacket>& packet, Han
   // The protocol's rule counts its own pause length into the wait; the
   // sleep itself is the one the timing asks for, so tests can shorten it.
   const int pause_ms = m_Timing.encode_retry_pause_ms;
-  m_OutboundData = EncodePacketWithRetry(
-      packet, m_Wait, [pause_ms](int) { mirl::platform::SleepMilliseconds(pause_ms); });
+  m_OutboundData = EncodeWithRetry(
+      [this, &packet] {
+        std::string payload = std::move(m_OutboundData);
+        EncodePacketInto(packet, payload);
+        return payload;
+      },
+      m_Wait, [pause_ms](int) { mirl::platform::SleepMilliseconds(pause_ms); });
   const boost::system::error_code framed =
       FormatFrameHeader(m_OutboundData.size(), m_OutboundHeader);
   if (framed) {
@@ -86,17 +91,16 @@ void CGSvrCommPack::ReadPayload(boost::shared_ptr<CGSvrPacket>* destination, Han
     return;
   }
   // Only a length the protocol accepts gets this far, so the buffer is
-  // bounded. A grid written to the server comes back in the reply, and the
-  // request's memory, written out by now, holds it without touching as many
-  // fresh pages again.
-  if (length <= m_OutboundData.size()) {
-    m_InboundBytes = &m_OutboundData[0];
-  } else {
+  // bounded. Storage that held this or an earlier message is reused as it
+  // is (growing into it zero-fills memory already mapped); a reply larger
+  // than any before gets fresh storage, advised before its first touch.
+  if (length > m_OutboundData.capacity()) {
     std::string().swap(m_OutboundData);
-    m_InboundData.reset(new char[length]);
-    m_InboundBytes = m_InboundData.get();
-    AdviseLargeBlock(m_InboundBytes, length);
+    m_OutboundData.reserve(length);
+    AdviseLargeBlock(&m_OutboundData[0], m_OutboundData.capacity());
   }
+  m_OutboundData.resize(length);
+  m_InboundBytes = &m_OutboundData[0];
   m_InboundSize = length;
   auto self = shared_from_this();
   asio::async_read(

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
@@ -58,6 +57,13 @@ class CGSvrCommPack : public boost::enable_shared_from_this<CGSvrCommPack> {
 
   void Close();
 
+  // Lends the connection a buffer kept from an earlier exchange: the request
+  // is encoded into its storage and the reply read into it when it fits.
+  void AdoptBuffer(std::string buffer) { m_OutboundData = std::move(buffer); }
+  // Gives that buffer (grown to the largest message of this connection)
+  // back once the reply has been decoded; the connection keeps none.
+  std::string ReleaseBuffer() { return std::move(m_OutboundData); }
+
   std::int32_t Wait() const { return m_Wait; }
   boost::shared_ptr<CGSvrPacket>& Request() { return m_Request; }
   boost::shared_ptr<CGSvrPacket>& Reply() { return m_Reply; }
@@ -82,12 +88,11 @@ class CGSvrCommPack : public boost::enable_shared_from_this<CGSvrCommPack> {
 
   boost::asio::ip::tcp::socket m_Socket;
   std::string m_OutboundHeader;
+  // The request's payload, and then the reply's: the request is written out
+  // by the time the reply arrives, and memory already touched takes a grid
+  // without a page fault per 4 KiB.
   std::string m_OutboundData;
   char m_InboundHeader[kFrameHeaderLength];
-  // The reply's payload: the request's buffer when the reply fits in it
-  // (the request is written by then), else storage of its own that the
-  // socket fills without zero-filling it first.
-  std::unique_ptr<char[]> m_InboundData;
   char* m_InboundBytes = nullptr;
   std::size_t m_InboundSize = 0;
   std::int32_t m_Wait = 0;

@@ -40,12 +40,14 @@ boost::shared_ptr<CGSvrPacket> CGSvrClient::Exchange(boost::shared_ptr<CGSvrPack
       connection = boost::make_shared<CGSvrCommPack>(m_IOService, m_Timing);
       m_Endpoints = Resolve();
       connection->Request() = request;
+      connection->AdoptBuffer(std::move(m_Buffer));
       request->SetClientHost(m_ClientHost);
       connection->AsyncConnect(
           m_Endpoints.front(),
           boost::bind(&CGSvrClient::HandleConnect, this, _1, m_Endpoints.cbegin() + 1, connection));
       m_IOService.run();
       m_IOService.restart();
+      m_Buffer = connection->ReleaseBuffer();
 
       Pause(m_Timing.short_pause_ms);
       ++short_waits;

@@ -7,6 +7,12 @@
 // All socket work runs inside the client's io_context on the thread that
 // calls Exchange; the client starts no threads.
 //
+// Memory: the client keeps the message buffer of its last exchange (as
+// large as the largest message it has sent or received, at most the
+// protocol's maximum frame) and lends it to the next one, so that a series
+// of grid exchanges does not pay the first-touch cost of fresh memory each
+// time. It is freed with the client.
+//
 // Ownership: the log stream belongs to the session record and must outlive
 // the client (it may be closed; then nothing is written). The client owns
 // its io_context and every connection. Thread safety: none; one thread at a
@@ -82,6 +88,7 @@ class CGSvrClient : public IGSvrClient {
   boost::asio::ip::tcp::resolver m_Resolver;
   std::ofstream* m_LogStream;
   std::string m_Diagnostics;
+  std::string m_Buffer;
   std::int32_t m_TotalWait = 0;
 
   TransportTiming m_Timing;
