@@ -69,7 +69,7 @@ class CellDecodeTest : public ::testing::Test {
     grid->m_ColCount = static_cast<std::int32_t>(cells);
     for (std::size_t i = 0; i < cells; ++i) {
       grid->m_GrdDataFLT.push_back(static_cast<float>(i) * 0.5f - 3.0f);
-      grid->m_GrdDataINT.push_back(static_cast<std::int32_t>(i * 7919u) - 40000);
+      grid->m_GrdDataINT.push_back(static_cast<std::int32_t>((i * 7919u) % 1000003u) - 40000);
     }
     if (cells > 0) grid->m_GrdDataFLT[0] = FromBits(0x7fc01234u);
     if (cells > 1) grid->m_GrdDataFLT[1] = -0.0f;
