@@ -54,9 +54,10 @@ void CGSvrCommPack::AsyncWrite(const boost::shared_ptr<CGSvrPacket>& packet, Han
   const boost::system::error_code framed =
       FormatFrameHeader(m_OutboundData.size(), m_OutboundHeader);
   if (framed) {
+    // A request longer than any frame can never go out: another attempt
+    // would only repeat the wait, so the exchange ends here with an error.
     m_OutboundData.clear();
-    asio::post(m_Socket.get_executor(), [handler, framed] { handler(framed); });
-    return;
+    throw boost::system::system_error(framed, "request frame");
   }
   const std::array<asio::const_buffer, 2> frame = {asio::buffer(m_OutboundHeader),
                                                    asio::buffer(m_OutboundData)};

@@ -304,5 +304,24 @@ TEST_F(ClientTest, RequestThatCannotBeEncodedThrowsAndTheClientRecovers) {
   EXPECT_EQ(LogText(), "");
 }
 
+TEST_F(ClientTest, RequestLongerThanAnyFrameThrowsAtOnceWithoutRetrying) {
+  TestServer server([](tcp::socket& socket) { ReadFrame(socket); });
+  server.Listen();
+  auto client = MakeClient(server.port());
+  int resolutions = 0;
+  const tcp::endpoint target(boost::asio::ip::make_address("127.0.0.1"), server.port());
+  client->SetResolver([&](const std::string&, const std::string&) {
+    ++resolutions;
+    return grd_svr::CGSvrClient::Endpoints{target};
+  });
+  auto grid = boost::make_shared<grd_svr::CGSvrPk_GridOp>(grd_svr::atRequest, grd_svr::GridWrite);
+  grid->m_CellType = 2;
+  grid->m_GrdDataFLT.resize(grd_svr::kMaxFrameLength / sizeof(float) + 1);
+
+  // One attempt only: retrying cannot make the frame fit.
+  EXPECT_THROW(client->Exchange(grid), boost::system::system_error);
+  EXPECT_EQ(resolutions, 1);
+}
+
 }  // namespace
 }  // namespace mirl_test
