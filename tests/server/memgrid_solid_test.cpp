@@ -20,31 +20,11 @@ using Floats = std::vector<float>;
 
 constexpr std::int32_t M = kMissingInt;
 
-// A 3 x 4 window over (0, 0)-(4, 3) with one integer and one float layer.
-class SolidTest : public server_test::ServerTest {
+class SolidTest : public server_test::MemGridTest {
  protected:
-  void SetUp() override {
-    ServerTest::SetUp();
-    ASSERT_EQ(Window(3, 4), grd_svr::ErrNone);
-    WriteIntLayer("ints", {0, 1, 2, 3, 10, M, 12, 13, 20, 21, 22, 23});
-    WriteFloatLayer("floats", {0.5f, 2.7f, -2.7f, MissingFloat(), 1, 2, 3, 4, 5, 6, 7, 8});
-  }
-
   CGSvrPk_GridOp GridPacket(std::int32_t type) {
     CGSvrPk_GridOp packet(grd_svr::atRequest, grd_svr::GridWrite);
     packet.m_CellType = type;
-    return packet;
-  }
-  CGSvrPk_BlockOp Block(std::int32_t row, std::int32_t col, std::int32_t rows, std::int32_t cols,
-                        std::int32_t type) {
-    CGSvrPk_BlockOp packet(grd_svr::atRequest, grd_svr::BlockLoad);
-    packet.m_BlkStartRow = row;
-    packet.m_BlkStartCol = col;
-    packet.m_RowCount = rows;
-    packet.m_ColCount = cols;
-    packet.m_CellType = type;
-    packet.m_MissingINT = -99;
-    packet.m_MissingFLT = -99.5f;
     return packet;
   }
 };

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/memory_status.h"
+#include "protocol/block_packet.h"
 #include "protocol/packet.h"
 #include "server/gio.h"
 #include "server/gio_holder.h"
@@ -160,6 +161,35 @@ class ServerTest : public ::testing::Test {
   std::unique_ptr<grd_svr::CGIO_Holder> holder_;
 };
 
+// A 3 x 4 window over (0, 0)-(4, 3) with an integer layer "ints" (one
+// missing cell) and a float layer "floats" (fractions of both signs and one
+// missing cell), for the memory-grid tests.
+class MemGridTest : public ServerTest {
+ protected:
+  void SetUp() override {
+    ServerTest::SetUp();
+    ASSERT_EQ(Window(3, 4), grd_svr::ErrNone);
+    WriteIntLayer("ints", {0, 1, 2, 3, 10, kMissingInt, 12, 13, 20, 21, 22, 23});
+    WriteFloatLayer("floats", {0.5f, 2.7f, -2.7f, MissingFloat(), 1, 2, 3, 4, 5, 6, 7, 8});
+  }
+
+  // A BlockLoad request for the 0-based block with the caller's missing
+  // values -99 and -99.5.
+  grd_svr::CGSvrPk_BlockOp Block(std::int32_t row, std::int32_t col, std::int32_t rows,
+                                 std::int32_t cols, std::int32_t type) {
+    grd_svr::CGSvrPk_BlockOp packet(grd_svr::atRequest, grd_svr::BlockLoad);
+    packet.m_BlkStartRow = row;
+    packet.m_BlkStartCol = col;
+    packet.m_RowCount = rows;
+    packet.m_ColCount = cols;
+    packet.m_CellType = type;
+    packet.m_MissingINT = -99;
+    packet.m_MissingFLT = -99.5f;
+    return packet;
+  }
+};
+
 }  // namespace server_test
+
 
 #endif  // MIRL_TESTS_SERVER_SERVER_FIXTURE_H_
