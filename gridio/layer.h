@@ -69,12 +69,22 @@ class Layer {
   void WriteMapped(const WindowMapping& mapping, int layer_row, const Native* cells);
   template <typename Native>
   std::vector<Native>& RowBuffer();
+  // Called before every raster access of layer row row. When the access
+  // moves to another row of blocks, the band's cached blocks are dropped
+  // (written first when dirty): a whole layer read or written row by row
+  // then keeps one row of blocks in GDAL's cache instead of the whole
+  // raster, and the blocks' memory is reused instead of growing the
+  // process heap (fresh pages cost a fault each). Throws GioError
+  // (GIO_ERR_WRITE) when dirty blocks cannot be written.
+  void EnterBlockRow(int row);
+  void SetBlockRows();
 
   Dataset dataset_;
   GDALRasterBandH band_ = nullptr;
   RasterInfo info_;
   NodataRule nodata_;
   bool writable_ = false;
+  bool write_failed_ = false;  // writable: blocks were lost, Close must not commit
   std::string partial_file_;   // writable: the file being written
   std::string target_file_;    // writable: where Close puts it
   std::string replaced_file_;  // writable: an older raster that the commit supersedes
@@ -86,6 +96,10 @@ class Layer {
   std::vector<float> float_row_;
   // The layer row whose span RowBuffer holds for sampled reads, or -1.
   int buffered_row_ = -1;
+  // Rows per block of the band, and the row of blocks last accessed (-1:
+  // none yet).
+  int block_rows_ = 1;
+  int block_row_ = -1;
 };
 
 }  // namespace gridio

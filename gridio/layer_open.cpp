@@ -84,6 +84,7 @@ std::unique_ptr<Layer> Layer::Open(const std::string& dir, int mode) {
     }
   }
   layer->band_ = GDALGetRasterBand(static_cast<GDALDatasetH>(layer->dataset_.get()), 1);
+  layer->SetBlockRows();
   layer->nodata_ = NodataRule(layer->info_.has_nodata, layer->info_.nodata);
   return layer;
 }
@@ -109,6 +110,7 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   GDALDatasetH dataset = static_cast<GDALDatasetH>(layer->dataset_.get());
   double gt[6] = {grid.x_origin, grid.x_step, 0.0, grid.y_origin, 0.0, grid.y_step};
   layer->band_ = GDALGetRasterBand(dataset, 1);
+  layer->SetBlockRows();
   const double nodata = cell_type == GIO_CELLINT ? static_cast<double>(GIO_MISSING_INT)
                                                  : static_cast<double>(GIO_MISSING_FLOAT);
   if (GDALSetGeoTransform(dataset, gt) != CE_None ||
@@ -136,7 +138,7 @@ int Layer::Close() {
   }
   CPLErrorReset();
   GDALFlushCache(static_cast<GDALDatasetH>(dataset_.get()));
-  bool failed = CPLGetLastErrorType() >= CE_Failure;
+  bool failed = write_failed_ || CPLGetLastErrorType() >= CE_Failure;
   dataset_.reset();
   failed = failed || CPLGetLastErrorType() >= CE_Failure;
   if (failed || !CommitFile(partial_file_, target_file_)) {

@@ -16,9 +16,31 @@ constexpr GDALDataType GdalTypeOf() {
 
 }  // namespace
 
+void Layer::SetBlockRows() {
+  int block_cols = 0;
+  int block_rows = 0;
+  GDALGetBlockSize(band_, &block_cols, &block_rows);
+  block_rows_ = block_rows > 0 ? block_rows : 1;
+  block_row_ = -1;
+}
+
+void Layer::EnterBlockRow(int row) {
+  const int block_row = row / block_rows_;
+  if (block_row == block_row_) return;
+  if (block_row_ >= 0 && GDALFlushRasterCache(band_) != CE_None) {
+    block_row_ = -1;
+    // Blocks that did not reach the file are lost: this layer may no
+    // longer be committed.
+    if (writable_) write_failed_ = true;
+    Fail(GIO_ERR_WRITE);
+  }
+  block_row_ = block_row;
+}
+
 template <typename T>
 void Layer::ReadRaw(int row, int first, int count, T* cells) {
   if (count <= 0) return;
+  EnterBlockRow(row);
   if (GDALRasterIO(band_, GF_Read, first, row, count, 1, cells, count, 1, GdalTypeOf<T>(), 0, 0) !=
       CE_None) {
     Fail(GIO_ERR_READ);
@@ -28,6 +50,7 @@ void Layer::ReadRaw(int row, int first, int count, T* cells) {
 template <typename T>
 void Layer::WriteRaw(int row, int first, int count, const T* cells) {
   if (count <= 0) return;
+  EnterBlockRow(row);
   // GDAL only reads the buffer of a write.
   if (GDALRasterIO(band_, GF_Write, first, row, count, 1, const_cast<T*>(cells), count, 1,
                    GdalTypeOf<T>(), 0, 0) != CE_None) {

@@ -1,5 +1,7 @@
 #include <cfloat>
+#include <cmath>
 #include <fstream>
+#include <vector>
 
 #include "gridio_fixture.h"
 
@@ -120,6 +122,35 @@ TEST_F(GridioRoundTripTest, DescribeGivesExactStatisticsOfTheValidCells) {
   EXPECT_EQ(type, GIO_CELLFLOAT);
   EXPECT_EQ(classes, 0);
   EXPECT_EQ(reclen, 0);
+}
+
+// Rows merged one by one must give what one pass over all valid cells
+// gives: rows of different valid counts (one with none), integer cells far
+// from zero whose deviations are small, where a plain sum of squares would
+// cancel to nothing.
+TEST_F(GridioRoundTripTest, DescribeMergesRowsOfUnequalCountsWithoutCancellation) {
+  const int rows = 6, cols = 7;
+  std::vector<int32_t> values(rows * cols);
+  for (int i = 0; i < rows * cols; ++i) values[i] = 2000000000 + (i * 37) % 11;
+  for (int c = 0; c < cols; ++c) values[2 * cols + c] = kMissI;
+  for (int i : {0, 3, 5, 9, 30, 31, 32, 33, 34, 40}) values[i] = kMissI;
+  WriteLayer("g", rows, cols, 0.0, 0.0, 1.0, values);
+  long double sum = 0, n = 0;
+  for (int32_t v : values)
+    if (v != kMissI) sum += v, n += 1;
+  const long double mean = sum / n;
+  long double squares = 0;
+  for (int32_t v : values)
+    if (v != kMissI) squares += (v - mean) * (v - mean);
+  double size = 0, box[4], stats[4];
+  int32_t rc[2], type = 0, classes = -1, reclen = -1;
+  ASSERT_EQ(DescribeGridDbl(Path("g").c_str(), &size, rc, box, stats, &type, &classes, &reclen),
+            GIO_OK);
+  EXPECT_EQ(stats[0], 2000000000.0);
+  EXPECT_EQ(stats[1], 2000000010.0);
+  EXPECT_NEAR(stats[2], static_cast<double>(mean), 1e-6);
+  EXPECT_NEAR(stats[3], static_cast<double>(std::sqrt(squares / n)), 1e-9);
+  EXPECT_GT(stats[3], 2.5);
 }
 
 TEST_F(GridioRoundTripTest, DescribeOfALayerWithoutValidCellsIsAllZero) {
