@@ -1,5 +1,6 @@
 #include "protocol/block_packet.h"
 
+#include "protocol/cell_pool.h"
 #include "protocol/print_helpers.h"
 
 namespace grd_svr {
@@ -58,9 +59,11 @@ void CGSvrPk_BlockOp::PrintFields(std::string prefix, std::ostream* os) const {
   *os << prefix << "BLK_CELL[ TYPE: " << m_CellType << " , SIZE: " << m_CellSize << " ]\n";
 }
 
+CGSvrPk_BlockOp::~CGSvrPk_BlockOp() { ClearData(); }
+
 void CGSvrPk_BlockOp::ClearData() {
-  std::vector<std::int32_t>().swap(m_BlkDataINT);
-  std::vector<float>().swap(m_BlkDataFLT);
+  GiveCells(m_BlkDataINT);
+  GiveCells(m_BlkDataFLT);
 }
 
 }  // namespace grd_svr

@@ -17,6 +17,12 @@ class CGSvrPk_BlockOp : public CGSvrPacket {
  public:
   CGSvrPk_BlockOp();
   CGSvrPk_BlockOp(std::int32_t action_type, std::int32_t action_id);
+  // The cells' storage goes back to the cell pool for the next packet.
+  ~CGSvrPk_BlockOp() override;
+  CGSvrPk_BlockOp(const CGSvrPk_BlockOp&) = default;
+  CGSvrPk_BlockOp(CGSvrPk_BlockOp&&) = default;
+  CGSvrPk_BlockOp& operator=(const CGSvrPk_BlockOp&) = default;
+  CGSvrPk_BlockOp& operator=(CGSvrPk_BlockOp&&) = default;
 
   std::ostream& Print(std::ostream& os) const override;
   void PrintFields(std::string prefix, std::ostream* os) const override;

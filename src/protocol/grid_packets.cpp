@@ -1,5 +1,6 @@
 #include "protocol/grid_packets.h"
 
+#include "protocol/cell_pool.h"
 #include "protocol/print_helpers.h"
 
 namespace grd_svr {
@@ -80,9 +81,11 @@ void CGSvrPk_GridOp::PrintFields(std::string prefix, std::ostream* os) const {
       << " ]\n";
 }
 
+CGSvrPk_GridOp::~CGSvrPk_GridOp() { ClearData(); }
+
 void CGSvrPk_GridOp::ClearData() {
-  std::vector<std::int32_t>().swap(m_GrdDataINT);
-  std::vector<float>().swap(m_GrdDataFLT);
+  GiveCells(m_GrdDataINT);
+  GiveCells(m_GrdDataFLT);
 }
 
 }  // namespace grd_svr

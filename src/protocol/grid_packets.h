@@ -61,6 +61,12 @@ class CGSvrPk_GridOp : public CGSvrPk_GridDescribe {
  public:
   CGSvrPk_GridOp();
   CGSvrPk_GridOp(std::int32_t action_type, std::int32_t action_id);
+  // The cells' storage goes back to the cell pool for the next packet.
+  ~CGSvrPk_GridOp() override;
+  CGSvrPk_GridOp(const CGSvrPk_GridOp&) = default;
+  CGSvrPk_GridOp(CGSvrPk_GridOp&&) = default;
+  CGSvrPk_GridOp& operator=(const CGSvrPk_GridOp&) = default;
+  CGSvrPk_GridOp& operator=(CGSvrPk_GridOp&&) = default;
 
   std::ostream& Print(std::ostream& os) const override;
   void PrintFields(std::string prefix, std::ostream* os) const override;

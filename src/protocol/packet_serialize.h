@@ -32,8 +32,8 @@
 #include <boost/serialization/tracking.hpp>
 #include <boost/serialization/vector.hpp>
 
+#include "protocol/cell_pool.h"
 #include "protocol/cell_reader.h"
-#include "protocol/large_block.h"
 #include "protocol/packets.h"
 
 namespace grd_svr {
@@ -42,8 +42,7 @@ namespace wire {
 // A vector of 4-byte cells: written by Boost's own vector code (count, then
 // the cells as one block); read back the same bytes once the count is known
 // to fit in the bytes left. The cells go straight from the message into
-// storage reserved for them (no zero-fill pass first), and a grid-sized
-// block is advised onto large pages before it is first touched.
+// storage taken from the cell pool (no zero-fill pass first).
 template <class T>
 void Cells(boost::archive::binary_oarchive& ar, std::vector<T>& cells) {
   ar << cells;
@@ -60,8 +59,7 @@ void Cells(CCheckedIArchive& ar, std::vector<T>& cells) {
   const std::size_t n = count;
   const char* bytes = ar.TakeBytes(n * sizeof(T));
   std::vector<T> filled;
-  filled.reserve(n);
-  AdviseLargeBlock(filled.data(), n * sizeof(T));
+  TakeCells(filled, n);
   if (reinterpret_cast<std::uintptr_t>(bytes) % alignof(T) == 0) {
     // Cells that happen to sit aligned in the message are one block copy.
     const T* first = reinterpret_cast<const T*>(bytes);
@@ -70,6 +68,7 @@ void Cells(CCheckedIArchive& ar, std::vector<T>& cells) {
     filled.assign(CellReader<T>(bytes), CellReader<T>(bytes + n * sizeof(T)));
   }
   cells.swap(filled);
+  GiveCells(filled);
 }
 
 // A vector of strings, byte for byte as Boost writes std::vector<std::string>

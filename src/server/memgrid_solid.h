@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/page_block.h"
 #include "server/memgrid.h"
 
 namespace grd_svr {
@@ -21,8 +22,12 @@ namespace grd_svr {
 class CGSvrMemGrid_Solid : public CGSvrMemGrid {
  public:
   CGSvrMemGrid_Solid(const std::string& name, IGSvrLog* log);
-  // A filler grid of the layer cache: count zero integer cells, cell type 0
-  // and zero geometry, so it stands for memory only and never for a layer.
+  // A filler grid of the layer cache: the memory of count integer cells,
+  // cell type 0 and zero geometry, so it stands for memory only and never
+  // for a layer. Its cells are never read, so they are held as zero pages
+  // that are not touched (FillerBytes), not in m_GrdDataINT: making the
+  // fillers then costs no time and no resident memory, and a layer that
+  // evicts one gets fresh pages. Throws std::bad_alloc.
   CGSvrMemGrid_Solid(const std::string& name, IGSvrLog* log, std::size_t count);
 
   /// Same as Load.
@@ -41,6 +46,12 @@ class CGSvrMemGrid_Solid : public CGSvrMemGrid {
   std::vector<std::int32_t>& DataInt() override { return m_GrdDataINT; }
   std::vector<float>& DataFloat() override { return m_GrdDataFLT; }
   void Reset() override;
+  // The cells' storage goes back to the cell pool.
+  ~CGSvrMemGrid_Solid() override;
+
+  // The bytes a filler holds (0 for a layer's grid), every one zero.
+  std::size_t FillerBytes() const { return m_FillerMemory.size(); }
+  const void* FillerMemory() const { return m_FillerMemory.data(); }
 
   // The cell at row, col converted by the library's markers; outside the
   // grid the library's missing marker.
@@ -53,6 +64,8 @@ class CGSvrMemGrid_Solid : public CGSvrMemGrid {
  private:
   // The vector of the cell type holds exactly rows x columns cells.
   bool HoldsCells() const;
+
+  mirl::platform::PageBlock m_FillerMemory;
 };
 
 }  // namespace grd_svr

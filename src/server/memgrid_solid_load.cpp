@@ -1,6 +1,9 @@
 #include <boost/format.hpp>
+#include <cstdint>
 #include <exception>
+#include <new>
 
+#include "protocol/cell_pool.h"
 #include "protocol/packet.h"
 #include "server/gio.h"
 #include "server/gio_state.h"
@@ -15,13 +18,20 @@ CGSvrMemGrid_Solid::CGSvrMemGrid_Solid(const std::string& name, IGSvrLog* log)
 
 CGSvrMemGrid_Solid::CGSvrMemGrid_Solid(const std::string& name, IGSvrLog* log, std::size_t count)
     : CGSvrMemGrid(name, log) {
-  AssignCells(m_GrdDataINT, count, 0);
+  if (count > SIZE_MAX / sizeof(std::int32_t)) throw std::bad_alloc();
+  m_FillerMemory = mirl::platform::PageBlock(count * sizeof(std::int32_t));
+}
+
+CGSvrMemGrid_Solid::~CGSvrMemGrid_Solid() {
+  GiveCells(m_GrdDataINT);
+  GiveCells(m_GrdDataFLT);
 }
 
 void CGSvrMemGrid_Solid::Reset() {
   CGSvrMemGrid::Reset();
-  m_GrdDataINT.clear();
-  m_GrdDataFLT.clear();
+  GiveCells(m_GrdDataINT);
+  GiveCells(m_GrdDataFLT);
+  m_FillerMemory = mirl::platform::PageBlock();
 }
 
 bool CGSvrMemGrid_Solid::HoldsCells() const {

@@ -1,8 +1,8 @@
 // Sizing of the large cell vectors of the in-process grid server (a Solid
-// grid's cells, filler grids, the cells of a whole-grid reply). A vector
-// that needs a new block gets one of exactly the size asked for, advised to
-// be backed by large pages before it is first touched: filling millions of
-// cells then costs a few page faults instead of one per 4 KiB.
+// grid's cells, the cells of a whole-grid reply). A vector that needs a new
+// block takes one from the cell pool (storage of a grid or packet gone
+// before, its pages already in memory) or else a new one, advised to be
+// backed by large pages before it is first touched.
 //
 // Thread safety: as for the vector passed in.
 #ifndef MIRL_SERVER_MEMGRID_STORAGE_H_
@@ -12,24 +12,15 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/memory_status.h"
+#include "protocol/cell_pool.h"
 #include "server/memgrid_cell_kernels.h"
 
 namespace grd_svr {
 
-// Below this a block is not worth the advice.
-constexpr std::size_t kLargeCellBlock = std::size_t{2} << 20;
-
-// Empties cells and gives it room for count cells, in a new block advised
-// for large pages when the old one is too small.
+// Empties cells and gives it room for count cells.
 template <class T>
 void ReserveCells(std::vector<T>& cells, std::size_t count) {
-  cells.clear();
-  if (cells.capacity() >= count) return;
-  std::vector<T>().swap(cells);
-  cells.reserve(count);
-  if (count * sizeof(T) >= kLargeCellBlock)
-    mirl::platform::AdviseLargePages(cells.data(), count * sizeof(T));
+  TakeCells(cells, count);
 }
 
 // cells holds count copies of value afterwards. Throws what the vector's

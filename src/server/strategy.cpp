@@ -5,7 +5,6 @@
 #include <cmath>
 #include <exception>
 #include <limits>
-#include <new>
 
 #include "platform/memory_status.h"
 #include "protocol/packet.h"
@@ -15,25 +14,6 @@
 #include "session/multi_log.h"
 
 namespace grd_svr {
-namespace {
-
-// glibc's malloc takes a block at least its mmap threshold from mmap and
-// gives it back to the system when freed, but freeing such a block raises
-// the threshold to its size. One untouched block of a filler's size, freed
-// first, so puts the fillers in the heap: a filler that a new layer evicts
-// then leaves its pages, already faulted in, to that layer's cells and its
-// reply, where otherwise the system would take them back and the first
-// GridLoad would fault in fresh ones (a third of its time on a virtual
-// machine). Nothing else changes: should the block not be had, the fillers
-// are made as before and fail as before. Called by name, operator new is not
-// a call the compiler may drop.
-void LeadFillersIntoTheHeap(std::size_t cells) {
-  if (cells > std::numeric_limits<std::size_t>::max() / sizeof(std::int32_t)) return;
-  void* untouched = ::operator new(cells * sizeof(std::int32_t), std::nothrow);
-  ::operator delete(untouched);
-}
-
-}  // namespace
 
 std::uint32_t AvailableRamMB() {
   const std::uint64_t mb = mirl::platform::AvailablePhysicalMemory() / 1048576u;
@@ -81,7 +61,6 @@ std::int32_t RunStrategy() {
   cache.memory_mode = kMemoryModeSolid;
   const std::size_t cells =
       static_cast<std::size_t>(window.m_Rows) * static_cast<std::size_t>(window.m_Columns);
-  LeadFillersIntoTheHeap(cells);
   for (std::uint32_t i = 0; i < cache.capacity; ++i) {
     try {
       const std::string name = FillerName(i);

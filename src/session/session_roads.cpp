@@ -1,6 +1,7 @@
 #include "session/session_roads.h"
 
 #include "analysis/spread_buffer.h"
+#include "protocol/cell_pool.h"
 #include "session/session_record.h"
 #include "transport/tcp_client.h"
 
@@ -24,6 +25,7 @@ void SetClientFactory(ClientFactory factory) {
 void CleanUpLibrary() {
   analysis::ReleaseSpreadBuffer();
   CloseSession();
+  grd_svr::ReleasePooledCells();
 }
 
 }  // namespace session

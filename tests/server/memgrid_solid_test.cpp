@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "protocol/block_packet.h"
@@ -354,7 +355,11 @@ TEST_F(SolidTest, CellAccessOutsideTheGridGivesTheLibrarysMarkers) {
 
 TEST_F(SolidTest, FillerHoldsZeroIntegerCellsAndNoLayer) {
   CGSvrMemGrid_Solid filler("f_i_l_l_e_r__g_r_i_d_0", nullptr, 6);
-  EXPECT_EQ(filler.m_GrdDataINT, Ints(6, 0));
+  ASSERT_EQ(filler.FillerBytes(), 6 * sizeof(std::int32_t));
+  std::vector<std::int32_t> held(6, -1);
+  std::memcpy(held.data(), filler.FillerMemory(), filler.FillerBytes());
+  EXPECT_EQ(held, Ints(6, 0));
+  EXPECT_TRUE(filler.m_GrdDataINT.empty());
   EXPECT_EQ(filler.m_GrdCellType, 0);
   EXPECT_EQ(filler.m_GrdCountY, 0);
   EXPECT_EQ(filler.m_Hits, 0);

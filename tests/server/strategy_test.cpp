@@ -42,7 +42,8 @@ TEST_F(StrategyTest, AmpleMemoryGivesSolidGridsAndFillsTheCache) {
     ASSERT_EQ(CacheState().layers.count(name), 1u) << name;
   }
   const auto& filler = CacheState().layers.at("f_i_l_l_e_r__g_r_i_d_95");
-  EXPECT_EQ(filler->DataInt().size(), 1000000u);
+  EXPECT_EQ(boost::dynamic_pointer_cast<grd_svr::CGSvrMemGrid_Solid>(filler)->FillerBytes(),
+            4000000u);
   EXPECT_EQ(filler->m_GrdCellType, 0);
   EXPECT_EQ(filler->m_GrdName, "f_i_l_l_e_r__g_r_i_d_95");
   EXPECT_EQ(log.texts(), (std::vector<std::string>{
