@@ -70,12 +70,15 @@ class Layer {
   template <typename Native>
   std::vector<Native>& RowBuffer();
   // Called before every raster access of layer row row. When the access
-  // moves to another row of blocks, the band's cached blocks are dropped
-  // (written first when dirty): a whole layer read or written row by row
-  // then keeps one row of blocks in GDAL's cache instead of the whole
-  // raster, and the blocks' memory is reused instead of growing the
-  // process heap (fresh pages cost a fault each). Throws GioError
-  // (GIO_ERR_WRITE) when dirty blocks cannot be written.
+  // leaves the span of block rows the cache may hold (some 64 KiB, at least
+  // one block row), the band's cached blocks are dropped (written first when
+  // dirty) and a new span starts at row's block row. A layer read or written
+  // row by row then keeps a few blocks in GDAL's cache instead of the whole
+  // raster, and their memory is reused instead of growing the process heap
+  // (fresh pages cost a fault each); dropping them once per span rather
+  // than per block row keeps down GDAL's flush, which visits every block of
+  // the band. Throws GioError (GIO_ERR_WRITE) when dirty blocks cannot be
+  // written.
   void EnterBlockRow(int row);
   void SetBlockRows();
 
@@ -96,10 +99,11 @@ class Layer {
   std::vector<float> float_row_;
   // The layer row whose span RowBuffer holds for sampled reads, or -1.
   int buffered_row_ = -1;
-  // Rows per block of the band, and the row of blocks last accessed (-1:
-  // none yet).
+  // Rows per block of the band, block rows per cached span, and the first
+  // block row of the current span (-1: none yet).
   int block_rows_ = 1;
-  int block_row_ = -1;
+  int span_block_rows_ = 1;
+  int span_start_ = -1;
 };
 
 }  // namespace gridio

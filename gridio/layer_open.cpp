@@ -110,7 +110,6 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   GDALDatasetH dataset = static_cast<GDALDatasetH>(layer->dataset_.get());
   double gt[6] = {grid.x_origin, grid.x_step, 0.0, grid.y_origin, 0.0, grid.y_step};
   layer->band_ = GDALGetRasterBand(dataset, 1);
-  layer->SetBlockRows();
   const double nodata = cell_type == GIO_CELLINT ? static_cast<double>(GIO_MISSING_INT)
                                                  : static_cast<double>(GIO_MISSING_FLOAT);
   if (GDALSetGeoTransform(dataset, gt) != CE_None ||
@@ -122,6 +121,7 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   layer->info_.has_nodata = true;
   layer->info_.nodata = nodata;
   layer->nodata_ = NodataRule(true, nodata);
+  layer->SetBlockRows();
   return layer;
 }
 

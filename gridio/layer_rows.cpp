@@ -14,6 +14,10 @@ constexpr GDALDataType GdalTypeOf() {
   return std::is_same<T, int32_t>::value ? GDT_Int32 : GDT_Float32;
 }
 
+// Below glibc's default trim threshold (128 KiB), so that the freed blocks
+// stay with the process for the next span.
+constexpr long long kCachedBlockBytes = 64 << 10;
+
 }  // namespace
 
 void Layer::SetBlockRows() {
@@ -21,20 +25,28 @@ void Layer::SetBlockRows() {
   int block_rows = 0;
   GDALGetBlockSize(band_, &block_cols, &block_rows);
   block_rows_ = block_rows > 0 ? block_rows : 1;
-  block_row_ = -1;
+  const long long row_bytes = static_cast<long long>(info_.grid.cols > 0 ? info_.grid.cols : 1) *
+                              block_rows_ * static_cast<long long>(sizeof(float));
+  const long long span = kCachedBlockBytes / row_bytes;
+  span_block_rows_ = span > 1 ? static_cast<int>(span) : 1;
+  span_start_ = -1;
 }
 
 void Layer::EnterBlockRow(int row) {
   const int block_row = row / block_rows_;
-  if (block_row == block_row_) return;
-  if (block_row_ >= 0 && GDALFlushRasterCache(band_) != CE_None) {
-    block_row_ = -1;
+  if (span_start_ < 0) {
+    span_start_ = block_row;
+    return;
+  }
+  if (block_row >= span_start_ && block_row - span_start_ < span_block_rows_) return;
+  if (GDALFlushRasterCache(band_) != CE_None) {
+    span_start_ = -1;
     // Blocks that did not reach the file are lost: this layer may no
     // longer be committed.
     if (writable_) write_failed_ = true;
     Fail(GIO_ERR_WRITE);
   }
-  block_row_ = block_row;
+  span_start_ = block_row;
 }
 
 template <typename T>
