@@ -12,6 +12,8 @@
 #include <limits>
 #include <vector>
 
+#include "protocol/cell_pool.h"
+
 namespace mirl {
 namespace gridapi {
 
@@ -46,14 +48,15 @@ bool CopyOut(const std::vector<From>& from, std::size_t count, To* to) noexcept 
   return true;
 }
 
-// The caller's count cells into a packet's vector.
-// Sized first, so that a count no vector can hold throws before the
-// caller's array is touched.
+// The caller's count cells into a packet's vector, in storage from the
+// cell pool. Sized first, so that a count no vector can hold throws before
+// the caller's array is touched.
 inline void CopyIn(const std::int32_t* from, std::size_t count, std::vector<std::int32_t>& to) {
-  to.resize(count);
-  for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+  grd_svr::TakeCells(to, count);
+  to.assign(from, from + count);
 }
 inline void CopyIn(const double* from, std::size_t count, std::vector<float>& to) {
+  grd_svr::TakeCells(to, count);
   to.resize(count);
   for (std::size_t i = 0; i < count; ++i) to[i] = RoundToFloat(from[i]);
 }
