@@ -35,7 +35,7 @@ MIRL_API int wetspread(double source_value, int source_row, int source_col, int 
                    : -249;
       },
       -240);
-  // A cycle is bad input found on the way, so it is logged like the
-  // argument failures.
+  // A walk that cannot end is bad input found on the way, so it is logged
+  // like the argument failures.
   return code == -249 ? log_returned(kName, code) : code;
 }

@@ -15,9 +15,15 @@
  * cells keep theirs. cost and direction are read only; all three are
  * nrows x ncols. Returns 1, or -241 source value not > 0, -242 bad row,
  * -243 bad column, -246 null cost, -247 null direction, -248 null wetness,
- * -249 the walk went around a cycle of the direction grid, -240 failure
- * (out of memory included). After -249 and -240 the cells reached so far
- * keep their new values. */
+ * -249 the walk cannot end, -240 failure (out of memory included).
+ * A cycle of the direction grid is walked round and round, as water would
+ * run, until the value is spent. -249 means that the walk came back round a
+ * cycle to a cell of its current path (downstream path or upstream chain)
+ * with a value not smaller than the cell had there before (the cycle's
+ * costs sum to 0 or less, or are too small to change the value), or that it
+ * would enter more than 2 x nrows x ncols + 4194304 cells in all (laps
+ * counted; a walk without cycles enters each cell at most once). After -249
+ * and -240 the cells reached so far keep their new values. */
 MIRL_API int wetspread(double source_value, int source_row, int source_col, int nrows, int ncols,
                        const double* cost, const int* direction, double* wetness);
 MIRL_API int R_wetspread(int* result, double* source_value, int* source_row, int* source_col,

@@ -39,7 +39,7 @@ test_that("R_wetspread keeps wet tributaries and unreached cells as they were", 
   expect_equal(from_rowwise(out$wet, 2), matrix(c(3, 2, 1, 7, 9, 7), 2, 3, byrow = TRUE))
 })
 
-test_that("R_wetspread stores each argument failure and the cycle code", {
+test_that("R_wetspread stores each argument failure", {
   dir <- matrix(E, 2, 2)
   cost <- matrix(1, 2, 2)
   expect_equal(wetspread_call(0, 1, 1, cost, dir)$result, -241L)
@@ -47,9 +47,56 @@ test_that("R_wetspread stores each argument failure and the cycle code", {
   expect_equal(wetspread_call(1, 3, 1, cost, dir)$result, -242L)
   expect_equal(wetspread_call(1, 1, 0, cost, dir)$result, -243L)
   expect_equal(wetspread_call(0, 1, 1, cost, dir)$wet, rep(0, 4))
-  loop <- matrix(c(E, W), 1, 2)
-  out <- wetspread_call(1, 1, 1, matrix(0, 1, 2), loop)
+})
+
+test_that("R_wetspread walks round a pit with positive costs and refuses one without", {
+  # (1,1) and (1,2) drain into each other, as terra's flowdir makes them at
+  # flat pits. Costs 1 and 2 from 10: (1,1) 10, (1,2) 8, (1,1) 7, (1,2) 5,
+  # (1,1) 4, (1,2) 2, (1,1) 1; (1,2) would get -1. The last lap stays.
+  pit <- matrix(c(E, W), 1, 2)
+  out <- wetspread_call(10, 1, 1, matrix(c(1, 2), 1, 2), pit)
+  expect_equal(out$result, 1L)
+  expect_equal(out$wet, c(1, 2))
+  # Costing nothing, the walk would go round for ever: refused, with what
+  # it wrote before coming back to (1,1) left in place.
+  out <- wetspread_call(3, 1, 1, matrix(0, 1, 2), pit)
   expect_equal(out$result, -249L)
+  expect_equal(out$wet, c(3, 3))
+})
+
+test_that("R_wetspread walks round the pits of terra's flow directions", {
+  skip_if_not_installed("terra")
+  elev <- terra::rast(system.file("ex/elev.tif", package = "terra"))
+  fd <- terra::as.matrix(terra::terrain(elev, "flowdir"), wide = TRUE)
+  dir <- matrix(as.integer(ifelse(is.na(fd), 0, fd)), nrow(fd))
+  # Row and column offsets of each D8 code.
+  step <- list("1" = c(0, 1), "2" = c(1, 1), "4" = c(1, 0), "8" = c(1, -1),
+               "16" = c(0, -1), "32" = c(-1, -1), "64" = c(-1, 0), "128" = c(-1, 1))
+  target <- function(r, c) {
+    s <- step[[as.character(dir[r, c])]]
+    if (is.null(s)) return(NULL)
+    t <- c(r, c) + s
+    if (t[1] < 1 || t[2] < 1 || t[1] > nrow(dir) || t[2] > ncol(dir)) NULL else t
+  }
+  # Pits: two cells draining into each other.
+  pits <- list()
+  for (r in seq_len(nrow(dir))) for (c in seq_len(ncol(dir))) {
+    t <- target(r, c)
+    if (!is.null(t)) {
+      back <- target(t[1], t[2])
+      if (!is.null(back) && all(back == c(r, c))) pits[[length(pits) + 1]] <- c(r, c, t)
+    }
+  }
+  expect_gt(length(pits), 10)
+  cost <- matrix(1, nrow(dir), ncol(dir))
+  for (p in pits[1:10]) {
+    # From 10 at the first cell: it gets 10, 8, ..., 2 and its partner 9,
+    # 7, ..., 1; the tributaries walked on the way touch neither.
+    out <- wetspread_call(10, p[1], p[2], cost, dir)
+    expect_equal(out$result, 1L)
+    wet <- from_rowwise(out$wet, nrow(dir))
+    expect_equal(c(wet[p[1], p[2]], wet[p[3], p[4]]), c(2, 1))
+  }
 })
 
 test_that("R_wetspread follows a long snaking channel to its end", {
