@@ -68,9 +68,9 @@ check(spread_reached >= 1, sprintf("spread failed with code %d", spread_reached)
 spread <- unclass(spread)[, ]
 
 # terra points the cells of a flat at each other now and then; wetspread
-# refuses a direction grid with a cycle, so each cycle found on the way
-# downstream is cut by making its cell a sink (0). The walk also counts each
-# cell's catchment, to start the wetness where the most water passes.
+# walks such a cycle round until the value is spent, like any other path.
+# The walk below counts each cell's catchment, to start the wetness where
+# the most water passes, and stops where a path comes back on itself.
 d8_row <- c(`1` = 0, `2` = 1, `4` = 1, `8` = 1, `16` = 0, `32` = -1, `64` = -1, `128` = -1)
 d8_col <- c(`1` = 1, `2` = 1, `4` = 0, `8` = -1, `16` = -1, `32` = -1, `64` = 0, `128` = 1)
 downstream <- function(i) {
@@ -81,15 +81,14 @@ downstream <- function(i) {
   if (r < 1 || r > nr || c < 1 || c > nc || is.na(elev[r, c])) return(NA_integer_)
   as.integer((c - 1) * nr + r)
 }
-cycles_cut <- 0L
+on_cycle <- logical(nr * nc)
 upstream <- matrix(0, nr, nc)
 for (start in which(!is.na(elev))) {
   on_path <- integer(0)
   i <- start
   while (!is.na(i)) {
     if (i %in% on_path) {
-      flowdir[on_path[length(on_path)]] <- 0L
-      cycles_cut <- cycles_cut + 1L
+      on_cycle[on_path[match(i, on_path):length(on_path)]] <- TRUE
       break
     }
     on_path <- c(on_path, i)
@@ -206,8 +205,8 @@ lines <- c(
           sum(!is.na(elev)), min(elev, na.rm = TRUE), max(elev, na.rm = TRUE)),
   sprintf("resistance: 1 + slope, %.2f .. %.2f; %d barrier cells (no data)",
           min(resistance[resistance >= 0]), max(resistance), sum(resistance < 0)),
-  sprintf("flow directions: terra terrain(\"flowdir\"), %d cells drain somewhere, %d cycles on flats cut",
-          sum(flowdir > 0), cycles_cut),
+  sprintf("flow directions: terra terrain(\"flowdir\"), %d cells drain somewhere, %d on cycles of flats",
+          sum(flowdir > 0), sum(on_cycle)),
   sprintf("spread: %g from the summit (row %d, column %d, %g m) reached %d cells",
           spread_value, summit[["row"]], summit[["col"]], max(elev, na.rm = TRUE), spread_reached),
   sprintf("wetspread: %g from the draining cell with the largest catchment (row %d, column %d, %g m, %d cells upstream) wetted %d cells",
