@@ -18,6 +18,8 @@
 #include "cell_values.h"
 #include "gdal_raster.h"
 #include "grid_geometry.h"
+#include "layer_location.h"
+#include "row_read_ahead.h"
 #include "window_mapping.h"
 
 namespace gridio {
@@ -81,12 +83,26 @@ class Layer {
   // written.
   void EnterBlockRow(int row);
   void SetBlockRows();
+  // Called for every full-width row read from GDAL: once a reader has gone
+  // down the first rows of a compressed, read-only layer one by one, starts
+  // a read-ahead for the rest (see row_read_ahead.h), where it is worth it.
+  void NoteRowRead(int row, int first, int count);
 
   Dataset dataset_;
   GDALRasterBandH band_ = nullptr;
   RasterInfo info_;
   NodataRule nodata_;
   bool writable_ = false;
+  // Read-only GeoTIFF layers: where the raster is, and whether it is
+  // compressed.
+  LayerLocation read_location_;
+  bool compressed_ = false;
+  // Rows read one after the other from row 0, the last of them, and the
+  // read-ahead once started (tried once per layer).
+  int sequential_rows_ = 0;
+  int last_row_ = -1;
+  bool read_ahead_tried_ = false;
+  std::unique_ptr<RowReadAhead> read_ahead_;
   bool write_failed_ = false;  // writable: blocks were lost, Close must not commit
   std::string partial_file_;   // writable: the file being written
   std::string target_file_;    // writable: where Close puts it

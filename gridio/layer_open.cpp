@@ -85,6 +85,12 @@ std::unique_ptr<Layer> Layer::Open(const std::string& dir, int mode) {
   }
   layer->band_ = GDALGetRasterBand(static_cast<GDALDatasetH>(layer->dataset_.get()), 1);
   layer->SetBlockRows();
+  if (!layer->writable_ && location.kind == LayerKind::kGeoTiff) {
+    const char* compression = GDALGetMetadataItem(
+        static_cast<GDALDatasetH>(layer->dataset_.get()), "COMPRESSION", "IMAGE_STRUCTURE");
+    layer->compressed_ = compression != nullptr && !EQUAL(compression, "NONE");
+    layer->read_location_ = location;
+  }
   layer->nodata_ = NodataRule(layer->info_.has_nodata, layer->info_.nodata);
   return layer;
 }
@@ -126,12 +132,14 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
 }
 
 Layer::~Layer() {
+  read_ahead_.reset();
   dataset_.reset();
   // Not committed: the layer on disk stays as it was.
   RemoveQuietly(partial_file_);
 }
 
 int Layer::Close() {
+  read_ahead_.reset();
   if (!writable_) {
     dataset_.reset();
     return GIO_OK;

@@ -18,6 +18,14 @@ constexpr GDALDataType GdalTypeOf() {
 // stay with the process for the next span.
 constexpr long long kCachedBlockBytes = 64 << 10;
 
+// The read-ahead: started after this many rows read in order from row 0,
+// in chunks of at least kReadAheadRows rows, kReadAheadSlots of them decoded
+// ahead, all within kReadAheadBytes.
+constexpr int kRowsBeforeReadAhead = 8;
+constexpr int kReadAheadRows = 32;
+constexpr int kReadAheadSlots = 3;
+constexpr long long kReadAheadBytes = 24 << 20;
+
 }  // namespace
 
 void Layer::SetBlockRows() {
@@ -49,9 +57,37 @@ void Layer::EnterBlockRow(int row) {
   span_start_ = block_row;
 }
 
+void Layer::NoteRowRead(int row, int first, int count) {
+  const int cols = info_.grid.cols;
+  if (first != 0 || count != cols) return;
+  sequential_rows_ = row == last_row_ + 1 && (row == 0 || sequential_rows_ > 0)
+                         ? sequential_rows_ + 1
+                         : (row == 0 ? 1 : 0);
+  last_row_ = row;
+  if (read_ahead_tried_ || !compressed_ || sequential_rows_ < kRowsBeforeReadAhead) return;
+  read_ahead_tried_ = true;
+  // Chunks of whole blocks, at least kReadAheadRows rows.
+  const int chunk_rows = (kReadAheadRows + block_rows_ - 1) / block_rows_ * block_rows_;
+  const long long slot_bytes = static_cast<long long>(chunk_rows) * cols * 4;
+  const int start = row + 1;
+  if (slot_bytes * kReadAheadSlots > kReadAheadBytes ||
+      info_.grid.rows - start < 4 * chunk_rows) {
+    return;
+  }
+  try {
+    read_ahead_.reset(new RowReadAhead(read_location_, info_.grid.rows, cols,
+                                       cell_type() == GIO_CELLINT ? GDT_Int32 : GDT_Float32, start,
+                                       chunk_rows, kReadAheadSlots));
+  } catch (...) {
+    // No thread or no memory: the reader goes on alone.
+  }
+}
+
 template <typename T>
 void Layer::ReadRaw(int row, int first, int count, T* cells) {
   if (count <= 0) return;
+  if (read_ahead_ && read_ahead_->Take(row, first, count, cells)) return;
+  NoteRowRead(row, first, count);
   EnterBlockRow(row);
   if (GDALRasterIO(band_, GF_Read, first, row, count, 1, cells, count, 1, GdalTypeOf<T>(), 0, 0) !=
       CE_None) {
