@@ -1,5 +1,5 @@
-// Whole-grid passes over the cells of the in-process grid server (filling a
-// grid, mapping a missing marker in a reply). The build compiles at -O2,
+// Whole-grid passes over the cells of the in-process grid server (mapping a
+// missing marker in a reply). The build compiles at -O2,
 // where GCC leaves these loops scalar; a layer of millions of cells spends
 // most of a cached GridLoad in them, so they are written with SSE2, which
 // every x86-64 has, and fall back to plain loops elsewhere.
@@ -51,25 +51,6 @@ inline void ReplaceMarker(std::int32_t* cells, std::size_t count, std::int32_t m
 #endif
   for (; i < count; ++i)
     if (cells[i] == marker) cells[i] = missing;
-}
-
-// Every one of count cells becomes value.
-inline void FillCells(float* cells, std::size_t count, float value) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128 v = _mm_set1_ps(value);
-  for (; i + 4 <= count; i += 4) _mm_storeu_ps(cells + i, v);
-#endif
-  for (; i < count; ++i) cells[i] = value;
-}
-
-inline void FillCells(std::int32_t* cells, std::size_t count, std::int32_t value) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i v = _mm_set1_epi32(value);
-  for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i), v);
-#endif
-  for (; i < count; ++i) cells[i] = value;
 }
 
 }  // namespace grd_svr

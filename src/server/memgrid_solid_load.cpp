@@ -74,13 +74,16 @@ std::int32_t CGSvrMemGrid_Solid::Load(const std::string& name) {
     f_step = 3;
 
     const bool integer = m_GrdCellType == 1;
+    // Room for every cell now; each row is sized just before it is read, so
+    // that its cells are written once, by the read, while they are in the
+    // cache (a failed read discards the grid, so no cell is left unread).
     try {
       if (integer) {
         m_GrdDataFLT.clear();
-        AssignCells(m_GrdDataINT, static_cast<std::size_t>(cell_count), state.missing_int);
+        ReserveCells(m_GrdDataINT, static_cast<std::size_t>(cell_count));
       } else {
         m_GrdDataINT.clear();
-        AssignCells(m_GrdDataFLT, static_cast<std::size_t>(cell_count), state.missing_float);
+        ReserveCells(m_GrdDataFLT, static_cast<std::size_t>(cell_count));
       }
     } catch (const std::exception& e) {
       LogLine(
@@ -92,7 +95,9 @@ std::int32_t CGSvrMemGrid_Solid::Load(const std::string& name) {
     f_step = 4;
     for (r = row_min; r <= row_max; ++r) {
       const std::size_t first = static_cast<std::size_t>(r - row_min) * m_GrdCountX;
+      const std::size_t end = first + static_cast<std::size_t>(m_GrdCountX);
       if (integer) {
+        m_GrdDataINT.resize(end);
         f_step = 5;
         if (CGIO::GetWindowRowInt(handle, r, &m_GrdDataINT[first]) < 0) {
           f_step = 6;
@@ -100,6 +105,7 @@ std::int32_t CGSvrMemGrid_Solid::Load(const std::string& name) {
         }
         f_step = 7;
       } else {
+        m_GrdDataFLT.resize(end);
         f_step = 8;
         if (CGIO::GetWindowRowFloat(handle, r, &m_GrdDataFLT[first]) < 0) {
           f_step = 9;

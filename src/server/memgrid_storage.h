@@ -8,12 +8,10 @@
 #ifndef MIRL_SERVER_MEMGRID_STORAGE_H_
 #define MIRL_SERVER_MEMGRID_STORAGE_H_
 
-#include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "protocol/cell_pool.h"
-#include "server/memgrid_cell_kernels.h"
 
 namespace grd_svr {
 
@@ -21,18 +19,6 @@ namespace grd_svr {
 template <class T>
 void ReserveCells(std::vector<T>& cells, std::size_t count) {
   TakeCells(cells, count);
-}
-
-// cells holds count copies of value afterwards. Throws what the vector's
-// allocation throws (std::bad_alloc, std::length_error). Sized through the
-// zeroing resize, which is a memset, and filled by the vector kernel only
-// for a non-zero value: the vector's own fill assign is a scalar loop.
-template <class T>
-void AssignCells(std::vector<T>& cells, std::size_t count, const T& value) {
-  ReserveCells(cells, count);
-  cells.resize(count);
-  if (!(value == T() && !std::signbit(static_cast<double>(value))))
-    FillCells(cells.data(), count, value);
 }
 
 // cells holds the count cells at from afterwards, copied in one pass (no

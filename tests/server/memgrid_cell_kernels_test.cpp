@@ -63,16 +63,4 @@ TEST(MemgridCellKernels, IntegerMarkerReplacementMatchesPlainLoop) {
   }
 }
 
-TEST(MemgridCellKernels, FillWritesExactlyTheCountAsked) {
-  for (std::size_t n = 0; n < 40; ++n) {
-    std::vector<float> f(n + 3, 4.0f);
-    grd_svr::FillCells(f.data(), n, -0.0f);
-    for (std::size_t i = 0; i < n + 3; ++i)
-      ASSERT_TRUE(SameBits(f[i], i < n ? -0.0f : 4.0f)) << "n " << n << " i " << i;
-    std::vector<std::int32_t> k(n + 3, 4);
-    grd_svr::FillCells(k.data(), n, kIntMarker);
-    for (std::size_t i = 0; i < n + 3; ++i) ASSERT_EQ(k[i], i < n ? kIntMarker : 4);
-  }
-}
-
 }  // namespace
