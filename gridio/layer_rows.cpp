@@ -54,7 +54,9 @@ void Layer::EnterBlockRow(int row) {
     if (writable_) write_failed_ = true;
     Fail(GIO_ERR_WRITE);
   }
-  span_start_ = block_row;
+  // A reader going up the layer (a south-up raster read through a window)
+  // gets the span below it, so that it too flushes once per span.
+  span_start_ = block_row >= span_start_ ? block_row : std::max(0, block_row - span_block_rows_ + 1);
 }
 
 void Layer::NoteRowRead(int row, int first, int count) {

@@ -37,6 +37,18 @@ std::size_t BytesOf(const std::vector<T>& block) {
   return block.capacity() * sizeof(T);
 }
 
+// Bytes of the smallest kept block of either shelf; 0 when none is kept.
+std::size_t SmallestKept(const Pool& pool) {
+  std::size_t smallest = 0;
+  auto look = [&](const auto& blocks) {
+    for (const auto& b : blocks)
+      if (smallest == 0 || BytesOf(b) < smallest) smallest = BytesOf(b);
+  };
+  look(pool.ints.blocks);
+  look(pool.floats.blocks);
+  return smallest;
+}
+
 // Frees the smallest kept block of either shelf; false when none is left.
 bool DropSmallest(Pool& pool) {
   auto smallest = [](auto& blocks) {
@@ -109,6 +121,12 @@ void Give(std::vector<T>& cells) noexcept {
     blocks.reserve(kPooledBlocks);
   } catch (...) {
     return;  // block is freed on the way out
+  }
+  // When full, a block no larger than every kept one is the one to go: a
+  // stream of block replies must not push out whole grids.
+  if (pool.ints.blocks.size() + pool.floats.blocks.size() >= kPooledBlocks &&
+      bytes <= SmallestKept(pool)) {
+    return;
   }
   while (pool.ints.blocks.size() + pool.floats.blocks.size() >= kPooledBlocks ||
          pool.bytes + bytes > kPooledBytes) {

@@ -74,9 +74,10 @@ std::int32_t CGSvrMemGrid_Solid::Load(const std::string& name) {
     f_step = 3;
 
     const bool integer = m_GrdCellType == 1;
-    // Room for every cell now; each row is sized just before it is read, so
-    // that its cells are written once, by the read, while they are in the
-    // cache (a failed read discards the grid, so no cell is left unread).
+    // Room for every cell now; each row is sized (zeroed) just before it is
+    // read, so that its cells are set and then read over while they are in
+    // the cache, instead of the whole grid being filled in a pass of its own
+    // (a failed read discards the grid, so no cell is left unread).
     try {
       if (integer) {
         m_GrdDataFLT.clear();

@@ -89,6 +89,8 @@ std::int32_t CGSvrMemGrid_Solid::WriteGrid(CGSvrPk_GridOp& packet) {
   m_CoordYLL = packet.m_YLowerLeft;
   m_GrdDataINT.clear();
   m_GrdDataFLT.clear();
+  // A filler written to by name becomes a layer's grid: its reserve goes.
+  m_FillerMemory = mirl::platform::PageBlock();
   const GIOState& state = GioState();
   if (integer) {
     m_GrdDataINT.swap(packet.m_GrdDataINT);

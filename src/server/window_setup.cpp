@@ -1,5 +1,6 @@
 #include "server/window_setup.h"
 
+#include "protocol/cell_pool.h"
 #include "protocol/packet.h"
 #include "server/gio.h"
 #include "server/gio_state.h"
@@ -13,6 +14,10 @@ namespace {
 void ReplaceWorkspace(const std::string& workspace) {
   GioState().workspace = workspace;
   ClearCache();
+  // The cleared grids' storage went to the cell pool, still resident; where
+  // it could make the strategy see less memory than the budget, it goes.
+  const std::uint64_t pooled_mb = PooledCellBytes() / 1048576u;
+  if (pooled_mb > 0 && AvailableRamMB() < kStrategyBudgetMB + pooled_mb) ReleasePooledCells();
 }
 
 // Every failed set-up leaves no valid window, as a refused apply does, so

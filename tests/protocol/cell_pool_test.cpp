@@ -83,6 +83,24 @@ TEST_F(CellPoolTest, KeepsAtMostItsBlockCountDroppingTheSmallest) {
   EXPECT_EQ(again.data(), storage[1]);
 }
 
+TEST_F(CellPoolTest, ASmallBlockDoesNotDisplaceTheGridBlocksOfAFullPool) {
+  const std::size_t grid = kPooledBytes / kPooledBlocks / sizeof(float) / 2;
+  std::vector<std::vector<float>> grids(kPooledBlocks);
+  for (auto& g : grids) TakeCells(g, grid);
+  for (auto& g : grids) GiveCells(g);
+  ASSERT_EQ(PooledCellBytes(), kPooledBlocks * grid * sizeof(float));
+  std::vector<float> block;
+  TakeCells(block, kPooledCellBytes / sizeof(float));
+  GiveCells(block);
+  EXPECT_EQ(PooledCellBytes(), kPooledBlocks * grid * sizeof(float));
+  // A larger block does replace the smallest.
+  std::vector<float> larger;
+  TakeCells(larger, grid + 1024);
+  GiveCells(larger);
+  EXPECT_EQ(PooledCellBytes(), (kPooledBlocks - 1) * grid * sizeof(float) +
+                                   (grid + 1024) * sizeof(float));
+}
+
 TEST_F(CellPoolTest, ABlockBeyondTheByteLimitIsFreed) {
   std::vector<std::int32_t> huge;
   TakeCells(huge, kPooledBytes / sizeof(std::int32_t) + 1);

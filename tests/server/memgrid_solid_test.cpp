@@ -366,4 +366,13 @@ TEST_F(SolidTest, FillerHoldsZeroIntegerCellsAndNoLayer) {
   EXPECT_EQ(filler.m_Status, grd_svr::ErrNone);
 }
 
+TEST_F(SolidTest, AFillerWrittenToByNameDropsItsReserve) {
+  CGSvrMemGrid_Solid filler(Path("f_i_l_l_e_r__g_r_i_d_0"), nullptr, 1000);
+  CGSvrPk_GridOp packet = GridPacket(1);
+  packet.m_GrdDataINT.assign(12, 5);
+  ASSERT_EQ(filler.WriteGrid(packet), grd_svr::ErrNone);
+  EXPECT_EQ(filler.FillerBytes(), 0u);
+  EXPECT_EQ(filler.m_GrdDataINT, Ints(12, 5));
+}
+
 }  // namespace
