@@ -34,23 +34,26 @@ RowReadAhead::~RowReadAhead() {
   worker_.join();
 }
 
-void RowReadAhead::FreeBefore(int chunk) {
-  if (chunk <= freed_before_) return;
+bool RowReadAhead::FreeBefore(int chunk) {
+  if (chunk <= freed_before_) return false;
   freed_before_ = chunk;
   for (Slot& slot : slots_)
     if (slot.chunk >= 0 && slot.chunk < chunk) {
       slot.chunk = -1;
       slot.ready = false;
     }
+  return true;
 }
 
 bool RowReadAhead::Take(int row, int first, int count, void* cells) {
   if (row < start_ || row >= rows_) return false;
   const int chunk = ChunkOf(row);
   std::unique_lock<std::mutex> lock(mutex_);
-  FreeBefore(chunk);
-  if (chunk > reader_chunk_) reader_chunk_ = chunk;
-  changed_.notify_all();
+  // The worker waits on either: a freed slot, or a reader further on.
+  if (FreeBefore(chunk) || chunk > reader_chunk_) {
+    reader_chunk_ = std::max(reader_chunk_, chunk);
+    changed_.notify_all();
+  }
   Slot* slot = nullptr;
   for (Slot& s : slots_)
     if (s.chunk == chunk) slot = &s;

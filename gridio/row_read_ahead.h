@@ -63,8 +63,9 @@ class RowReadAhead {
   void Decode();
   int ChunkOf(int row) const { return (row - start_) / chunk_rows_; }
   int FirstRowOf(int chunk) const { return start_ + chunk * chunk_rows_; }
-  // Frees every slot of a chunk before chunk; mutex_ held.
-  void FreeBefore(int chunk);
+  // Frees every slot of a chunk before chunk; mutex_ held. False when
+  // chunk is no further than before.
+  bool FreeBefore(int chunk);
 
   const LayerLocation location_;
   const int rows_;

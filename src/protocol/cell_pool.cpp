@@ -1,6 +1,6 @@
 #include "protocol/cell_pool.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <mutex>
 #include <utility>
 
@@ -37,37 +37,35 @@ std::size_t BytesOf(const std::vector<T>& block) {
   return block.capacity() * sizeof(T);
 }
 
-// Bytes of the smallest kept block of either shelf; 0 when none is kept.
-std::size_t SmallestKept(const Pool& pool) {
-  std::size_t smallest = 0;
-  auto look = [&](const auto& blocks) {
-    for (const auto& b : blocks)
-      if (smallest == 0 || BytesOf(b) < smallest) smallest = BytesOf(b);
+// The smallest kept block of either shelf: its shelf and place, or none.
+struct Smallest {
+  bool found = false;
+  bool ints = false;
+  std::size_t index = 0;
+  std::size_t bytes = 0;
+};
+
+Smallest FindSmallest(const Pool& pool) {
+  Smallest smallest;
+  auto look = [&](const auto& blocks, bool ints) {
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      if (!smallest.found || BytesOf(blocks[i]) < smallest.bytes)
+        smallest = Smallest{true, ints, i, BytesOf(blocks[i])};
+    }
   };
-  look(pool.ints.blocks);
-  look(pool.floats.blocks);
+  look(pool.ints.blocks, true);
+  look(pool.floats.blocks, false);
   return smallest;
 }
 
-// Frees the smallest kept block of either shelf; false when none is left.
-bool DropSmallest(Pool& pool) {
-  auto smallest = [](auto& blocks) {
-    return std::min_element(blocks.begin(), blocks.end(),
-                            [](const auto& a, const auto& b) { return BytesOf(a) < BytesOf(b); });
-  };
-  auto& ints = pool.ints.blocks;
-  auto& floats = pool.floats.blocks;
-  const auto i = smallest(ints);
-  const auto f = smallest(floats);
-  if (i == ints.end() && f == floats.end()) return false;
-  if (i != ints.end() && (f == floats.end() || BytesOf(*i) <= BytesOf(*f))) {
-    pool.bytes -= BytesOf(*i);
-    ints.erase(i);
+void Drop(Pool& pool, const Smallest& block) {
+  pool.bytes -= block.bytes;
+  if (block.ints) {
+    pool.ints.blocks.erase(pool.ints.blocks.begin() + static_cast<std::ptrdiff_t>(block.index));
   } else {
-    pool.bytes -= BytesOf(*f);
-    floats.erase(f);
+    pool.floats.blocks.erase(pool.floats.blocks.begin() +
+                             static_cast<std::ptrdiff_t>(block.index));
   }
-  return true;
 }
 
 template <class T>
@@ -102,7 +100,7 @@ void Take(std::vector<T>& cells, std::size_t count) {
       return;
     }
   }
-  std::vector<T>().swap(cells);
+  GiveCells(cells);
   cells.reserve(count);
   AdviseLargeBlock(cells.data(), bytes);
 }
@@ -124,13 +122,12 @@ void Give(std::vector<T>& cells) noexcept {
   }
   // When full, a block no larger than every kept one is the one to go: a
   // stream of block replies must not push out whole grids.
-  if (pool.ints.blocks.size() + pool.floats.blocks.size() >= kPooledBlocks &&
-      bytes <= SmallestKept(pool)) {
-    return;
-  }
-  while (pool.ints.blocks.size() + pool.floats.blocks.size() >= kPooledBlocks ||
-         pool.bytes + bytes > kPooledBytes) {
-    if (!DropSmallest(pool)) break;
+  auto full = [&] { return pool.ints.blocks.size() + pool.floats.blocks.size() >= kPooledBlocks; };
+  Smallest smallest = FindSmallest(pool);
+  if (full() && bytes <= smallest.bytes) return;
+  while (smallest.found && (full() || pool.bytes + bytes > kPooledBytes)) {
+    Drop(pool, smallest);
+    smallest = FindSmallest(pool);
   }
   pool.bytes += bytes;
   blocks.push_back(std::move(block));

@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "protocol/block_packet.h"
+#include "protocol/cell_pool.h"
 #include "protocol/checked_packet_cast.h"
 #include "protocol/grid_packets.h"
 #include "server/gio_state.h"
 #include "server/gsvr_io.h"
 #include "server/layer_cache.h"
 #include "server/memgrid_cell_kernels.h"
-#include "server/memgrid_storage.h"
 
 namespace grd_svr {
 namespace {
@@ -23,7 +23,8 @@ template <class T>
 bool CopyReplyCells(const std::vector<T>& from, std::size_t count, T marker, T missing,
                     std::vector<T>& to) {
   if (from.size() < count) return false;
-  CopyCells(to, from.data(), count);
+  TakeCells(to, count);
+  to.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(count));
   ReplaceMarker(to.data(), count, marker, missing);
   return true;
 }

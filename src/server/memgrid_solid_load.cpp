@@ -9,7 +9,6 @@
 #include "server/gio_state.h"
 #include "server/memgrid_layer.h"
 #include "server/memgrid_solid.h"
-#include "server/memgrid_storage.h"
 
 namespace grd_svr {
 
@@ -81,10 +80,10 @@ std::int32_t CGSvrMemGrid_Solid::Load(const std::string& name) {
     try {
       if (integer) {
         m_GrdDataFLT.clear();
-        ReserveCells(m_GrdDataINT, static_cast<std::size_t>(cell_count));
+        TakeCells(m_GrdDataINT, static_cast<std::size_t>(cell_count));
       } else {
         m_GrdDataINT.clear();
-        ReserveCells(m_GrdDataFLT, static_cast<std::size_t>(cell_count));
+        TakeCells(m_GrdDataFLT, static_cast<std::size_t>(cell_count));
       }
     } catch (const std::exception& e) {
       LogLine(
