@@ -18,10 +18,12 @@ std::mutex& LibraryMutex() {
 }
 
 QuietGdalScope::QuietGdalScope() {
-  CPLPushErrorHandler(CPLQuietErrorHandler);
+  // The copy may throw; it comes first, so that a failed construction
+  // leaves the thread's handlers and options as they were.
   const char* old = CPLGetThreadLocalConfigOption(kPamOption, nullptr);
   had_pam_option_ = old != nullptr;
   if (had_pam_option_) pam_option_ = old;
+  CPLPushErrorHandler(CPLQuietErrorHandler);
   CPLSetThreadLocalConfigOption(kPamOption, "NO");
 }
 

@@ -8,7 +8,10 @@
 #include "protocol/framing.h"
 #include "protocol/packet_names.h"
 #include "root_guard.h"
+#include "protocol/packets.h"
+#include "server/access_window.h"
 #include "server/gio_lock.h"
+#include "server/gio_state.h"
 #include "session/multi_log.h"
 
 namespace grid_server {
@@ -19,6 +22,33 @@ using grd_svr::CGSvrPacket;
 RequestHandler::RequestHandler(const std::string& root, grd_svr::IGSvrLog* log)
     : m_Root(root), m_Log(log), m_IO(root, 1, log) {}
 
+namespace {
+
+// Cells of 4 bytes (integer or float) that a reply may carry and still fit
+// in one frame.
+constexpr std::uint64_t kMaxReplyCells = grd_svr::kMaxFrameLength / 4;
+
+// The most cells the reply to request may carry, known before it is served:
+// a block read carries its block, a whole-grid read the access window (the
+// shape of every Solid grid). Zero for every other request.
+std::uint64_t ReplyCellsAsked(const CGSvrPacket& request) {
+  if (request.GetActionID() == grd_svr::BlockLoad) {
+    auto block = dynamic_cast<const grd_svr::CGSvrPk_BlockOp*>(&request);
+    if (block == nullptr || block->m_RowCount < 0 || block->m_ColCount < 0) return 0;
+    return static_cast<std::uint64_t>(block->m_RowCount) *
+           static_cast<std::uint64_t>(block->m_ColCount);
+  }
+  if (request.GetActionID() == grd_svr::GridLoad) {
+    grd_svr::CriticalGuardA guard;
+    const grd_svr::AccessWindow& window = grd_svr::GioState().window;
+    if (!window.IsValid()) return 0;
+    return static_cast<std::uint64_t>(window.m_Rows) * static_cast<std::uint64_t>(window.m_Columns);
+  }
+  return 0;
+}
+
+}  // namespace
+
 HandlerReply RequestHandler::HandlePayload(const void* data, std::size_t size,
                                            const std::string& client) {
   Packet request;
@@ -26,11 +56,17 @@ HandlerReply RequestHandler::HandlePayload(const void* data, std::size_t size,
     return RefuseFrame(grd_svr::ErrPackMalformed, "its payload does not decode", client);
   Packet reply;
   if (request && !PacketStaysInRoot(*request)) {
-    reply = RefuseOutsideRoot(request, client);
+    reply = Refuse(request, client, "a name or path leaves the root", grd_svr::ErrPackMalformed);
+  } else if (request && ReplyCellsAsked(*request) > kMaxReplyCells) {
+    // Refused before anything is allocated for it: a request of a few bytes
+    // must not make the server fill gigabytes it could never send.
+    reply = Refuse(request, client, "its reply would be longer than the largest frame",
+                   grd_svr::ErrGridTooBig);
   } else {
     std::string error_text;
     reply = m_IO.HandleRequest(request, error_text);
   }
+  NameRepliesRelativeToRoot(*reply, m_Root);
   return Encode(reply);
 }
 
@@ -57,17 +93,16 @@ void RequestHandler::NoteLocked(const std::string& text) {
   m_Log->Flush();
 }
 
-RequestHandler::Packet RequestHandler::RefuseOutsideRoot(const Packet& request,
-                                                         const std::string& client) {
+RequestHandler::Packet RequestHandler::Refuse(const Packet& request, const std::string& client,
+                                              const std::string& reason, std::int32_t code) {
   grd_svr::CriticalGuardA guard;
   if (m_Log != nullptr)
     m_Log->Log(
         boost::str(boost::format("%s | %s | %s") % grd_svr::ActionIdName(request->GetActionID()) %
                    grd_svr::ActionTypeName(request->GetActionType()) % request->GetClientHost()),
         true, true);
-  NoteLocked(boost::str(boost::format("Refused a request from %s: a name or path leaves the root") %
-                        client));
-  return CGSvrIO::MakeReply(request, m_Log, grd_svr::ErrPackMalformed);
+  NoteLocked(boost::str(boost::format("Refused a request from %s: %s") % client % reason));
+  return CGSvrIO::MakeReply(request, m_Log, code);
 }
 
 HandlerReply RequestHandler::Encode(const Packet& reply) {

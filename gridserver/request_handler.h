@@ -9,11 +9,15 @@
 //   case: ErrorReport with ErrPackNull);
 // - a name or path that leaves the root: the request itself answered with
 //   ErrPackMalformed, without being served;
+// - a block read, or a whole-grid read of the access window, with more cells
+//   than one frame could carry: answered with ErrGridTooBig before anything
+//   is allocated for it;
 // - a frame refused before its payload was read (bad header, too long): an
 //   ErrorReport packet with the code the connection names;
 // - a reply too long to frame: the reply's cells dropped and the code
 //   ErrGridTooBig, so the client learns why instead of losing the reply.
-// Every such refusal leaves a line in the server log.
+// Every such refusal leaves a line in the server log. Replies name grids
+// relative to the root (root_guard.h).
 //
 // Ownership: owns its CGSvrIO; the log is not owned, may be null and must
 // outlive the handler. Needs a ready grid library binding (a CGIO_Holder)
@@ -76,7 +80,9 @@ class RequestHandler {
   using Packet = boost::shared_ptr<grd_svr::CGSvrPacket>;
 
   HandlerReply Encode(const Packet& reply);
-  Packet RefuseOutsideRoot(const Packet& request, const std::string& client);
+  // The request answered with code, unserved; reason and client go to the log.
+  Packet Refuse(const Packet& request, const std::string& client, const std::string& reason,
+                std::int32_t code);
   void NoteLocked(const std::string& text);
 
   std::string m_Root;

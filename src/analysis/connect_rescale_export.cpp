@@ -48,11 +48,12 @@ MIRL_API int connect_rescale_matrix(double divisor, double offset, int nrows, in
   using namespace mirl;
   using namespace mirl::analysis;
   const Variant v{"connect_rescale_matrix", -320};
-  log_entering(v.name);
-  if (const int bad = FirstBadArgument(v, divisor, nrows, ncols, values, weights, mask, result))
-    return log_returned(v.name, bad);
   return run_guarded(
       [&]() -> int {
+        log_entering(v.name);
+        if (const int bad =
+                FirstBadArgument(v, divisor, nrows, ncols, values, weights, mask, result))
+          return log_returned(v.name, bad);
         const ConnectRescaleArgs args =
             MakeArgs(divisor, offset, nrows, ncols, missing, values, weights, mask);
         double total_weight = 0.0;
@@ -70,11 +71,12 @@ MIRL_API int connect_rescale_scalar(double divisor, double offset, int nrows, in
   using namespace mirl;
   using namespace mirl::analysis;
   const Variant v{"connect_rescale_scalar", -300};
-  log_entering(v.name);
-  if (const int bad = FirstBadArgument(v, divisor, nrows, ncols, values, weights, mask, result))
-    return log_returned(v.name, bad);
   return run_guarded(
       [&]() -> int {
+        log_entering(v.name);
+        if (const int bad =
+                FirstBadArgument(v, divisor, nrows, ncols, values, weights, mask, result))
+          return log_returned(v.name, bad);
         const ConnectRescaleArgs args =
             MakeArgs(divisor, offset, nrows, ncols, missing, values, weights, mask);
         double total_weight = 0.0;

@@ -16,15 +16,15 @@ int EudistCall(int layers, int nrows, int ncols, T missing, T* reference, T* sta
                int skip_missing) {
   using namespace mirl;
   using namespace mirl::analysis;
-  log_entering(kName);
-  if (layers <= 0) return log_returned(kName, -101);
-  if (nrows <= 0) return log_returned(kName, -102);
-  if (ncols <= 0) return log_returned(kName, -103);
-  if (reference == nullptr) return log_returned(kName, -104);
-  if (stack == nullptr) return log_returned(kName, -105);
-  if (result == nullptr) return log_returned(kName, -106);
   return run_guarded(
       [&]() -> int {
+        log_entering(kName);
+        if (layers <= 0) return log_returned(kName, -101);
+        if (nrows <= 0) return log_returned(kName, -102);
+        if (ncols <= 0) return log_returned(kName, -103);
+        if (reference == nullptr) return log_returned(kName, -104);
+        if (stack == nullptr) return log_returned(kName, -105);
+        if (result == nullptr) return log_returned(kName, -106);
         Eudist(CVectorView<T>(reference, missing, layers),
                CStackView<T>(stack, missing, layers, nrows, ncols),
                CMatrixViewDbl(result, -1.0, nrows, ncols), skip_missing != 0);

@@ -19,13 +19,13 @@ const char* const kClip = "clip";
 template <typename T>
 int MaskedReplaceExport(int nrows, int ncols, T missing, T value, T* grid,
                         const unsigned char* mask) {
-  log_entering(kMvrep);
-  if (nrows <= 0) return log_returned(kMvrep, -201);
-  if (ncols <= 0) return log_returned(kMvrep, -202);
-  if (grid == nullptr) return log_returned(kMvrep, -203);
-  if (mask == nullptr) return log_returned(kMvrep, -204);
   return run_guarded(
       [&]() -> int {
+        log_entering(kMvrep);
+        if (nrows <= 0) return log_returned(kMvrep, -201);
+        if (ncols <= 0) return log_returned(kMvrep, -202);
+        if (grid == nullptr) return log_returned(kMvrep, -203);
+        if (mask == nullptr) return log_returned(kMvrep, -204);
         MaskedReplace(CMatrixView<T>(grid, missing, nrows, ncols), mask, value);
         return 1;
       },
@@ -37,20 +37,24 @@ int MaskedReplaceExport(int nrows, int ncols, T missing, T value, T* grid,
 template <typename Copy>
 int SparseExport(const char* name, int base, int nrows, int ncols, int n, const void* grid,
                  const int* coords, const void* values, Copy copy) {
-  log_entering(name);
-  if (ncols <= 0) return log_returned(name, base - 1);
-  if (nrows <= 0) return log_returned(name, base - 2);
-  if (n <= 0) return log_returned(name, base - 3);
-  if (grid == nullptr) return log_returned(name, base - 4);
-  if (coords == nullptr) return log_returned(name, base - 5);
-  if (values == nullptr) return log_returned(name, base - 6);
-  const int code = run_guarded(
+  return run_guarded(
       [&]() -> int {
-        const CMatrixView<const int32_t> pairs(coords, 0, n, 2, 1, 1);
-        return copy(pairs) ? 1 : base - 7;
+        log_entering(name);
+        if (ncols <= 0) return log_returned(name, base - 1);
+        if (nrows <= 0) return log_returned(name, base - 2);
+        if (n <= 0) return log_returned(name, base - 3);
+        if (grid == nullptr) return log_returned(name, base - 4);
+        if (coords == nullptr) return log_returned(name, base - 5);
+        if (values == nullptr) return log_returned(name, base - 6);
+        const int code = run_guarded(
+            [&]() -> int {
+              const CMatrixView<const int32_t> pairs(coords, 0, n, 2, 1, 1);
+              return copy(pairs) ? 1 : base - 7;
+            },
+            base);
+        return log_returned(name, code);
       },
       base);
-  return log_returned(name, code);
 }
 
 template <typename T>
@@ -73,23 +77,28 @@ int SparseGetExport(int nrows, int ncols, int n, const T* grid, const int* coord
 
 template <typename T>
 int ClipExport(int nrows, int ncols, const T* grid, int* box) {
-  log_entering(kClip);
-  if (nrows <= 0) return log_returned(kClip, -121);
-  if (ncols <= 0) return log_returned(kClip, -122);
-  if (grid == nullptr) return log_returned(kClip, -123);
-  if (box == nullptr) return log_returned(kClip, -124);
-  const int code = run_guarded(
+  return run_guarded(
       [&]() -> int {
-        CellBox found;
-        if (!NonZeroBox(CMatrixView<const T>(grid, T(0), nrows, ncols, 1, 1), &found)) return -125;
-        box[0] = found.top;
-        box[1] = found.bottom;
-        box[2] = found.left;
-        box[3] = found.right;
-        return 1;
+        log_entering(kClip);
+        if (nrows <= 0) return log_returned(kClip, -121);
+        if (ncols <= 0) return log_returned(kClip, -122);
+        if (grid == nullptr) return log_returned(kClip, -123);
+        if (box == nullptr) return log_returned(kClip, -124);
+        const int code = run_guarded(
+            [&]() -> int {
+              CellBox found;
+              if (!NonZeroBox(CMatrixView<const T>(grid, T(0), nrows, ncols, 1, 1), &found))
+                return -125;
+              box[0] = found.top;
+              box[1] = found.bottom;
+              box[2] = found.left;
+              box[3] = found.right;
+              return 1;
+            },
+            -120);
+        return code == -125 ? code : log_returned(kClip, code);
       },
       -120);
-  return code == -125 ? code : log_returned(kClip, code);
 }
 
 }  // namespace

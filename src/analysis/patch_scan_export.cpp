@@ -15,16 +15,16 @@ MIRL_API int patch_scan(int* grid, int nrows, int ncols, int neighborhood, int m
                         int* count) {
   using namespace mirl;
   using namespace mirl::analysis;
-  log_entering(kName);
-  if (grid == nullptr) return log_returned(kName, -221);
-  if (nrows <= 0) return log_returned(kName, -222);
-  if (ncols <= 0) return log_returned(kName, -223);
-  if (neighborhood != 4 && neighborhood != 8) return log_returned(kName, -224);
-  if (count == nullptr) return log_returned(kName, -225);
-  if (static_cast<int64_t>(nrows) * ncols > CPatchScanner::kMaxCells)
-    return log_returned(kName, -227);
   return run_guarded(
       [&]() -> int {
+        log_entering(kName);
+        if (grid == nullptr) return log_returned(kName, -221);
+        if (nrows <= 0) return log_returned(kName, -222);
+        if (ncols <= 0) return log_returned(kName, -223);
+        if (neighborhood != 4 && neighborhood != 8) return log_returned(kName, -224);
+        if (count == nullptr) return log_returned(kName, -225);
+        if (static_cast<int64_t>(nrows) * ncols > CPatchScanner::kMaxCells)
+          return log_returned(kName, -227);
         CMatrixViewInt view(grid, missing, nrows, ncols);
         CPatchScanner scanner(view, neighborhood);
         *count = scanner.Run();

@@ -1,14 +1,22 @@
-// exp of four doubles at once with AVX2 and FMA, for the hot loops that
-// would otherwise call std::exp per element. On its domain it stays within
-// 2 ulp of std::exp (the tests hold it to that; 1 ulp is the worst seen).
+// The library's own exponential, for the hot loops that would otherwise
+// call std::exp per element: four doubles at once with AVX2 and FMA, and
+// the same steps one double at a time (ExpScalar) for processors without
+// them, so that a result never depends on the machine it was computed on.
+// On its domain it stays within 2 ulp of std::exp (the tests hold it to
+// that; 1 ulp is the worst seen), and both forms give the same bits.
 //
 // Domain: -708 <= x <= 709, where e^x and every intermediate are normal
 // doubles. Callers send other lanes (NaN, infinities, results that would be
-// subnormal) to std::exp instead; ExpAvx2InDomain tells which lanes qualify.
+// subnormal) to std::exp instead; ExpAvx2InDomain and ExpInDomain tell
+// which qualify.
 #ifndef MIRL_ANALYSIS_VECTOR_EXP_H_
 #define MIRL_ANALYSIS_VECTOR_EXP_H_
 
 #include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "analysis/cpu_features.h"
 
@@ -17,6 +25,12 @@ namespace analysis {
 
 constexpr double kExpAvx2Lowest = -708.0;
 constexpr double kExpAvx2Highest = 709.0;
+
+// 64 / ln 2, and ln 2 / 64 split in two so that n * ln 2 / 64 is subtracted
+// with a double's worth of bits beyond those of r.
+constexpr double kExpSixtyfourOverLn2 = 0x1.71547652b82fep6;
+constexpr double kExpLn2OverSixtyfourHigh = 0x1.62e42fefa39efp-7;
+constexpr double kExpLn2OverSixtyfourLow = 0x1.abc9e3b39803fp-62;
 
 // 2^(j / 64) for j = 0..63, each the double nearest to it.
 alignas(64) inline constexpr double kExp2Sixtyfourths[64] = {
@@ -49,12 +63,10 @@ MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2InDomain(__m256d x) {
 // |r| <= ln 2 / 128; e^r - 1 by its Taylor series to the 6th power, whose
 // remainder is below 2e-20 there.
 MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2(__m256d x) {
-  const __m256d n = _mm256_round_pd(_mm256_mul_pd(x, _mm256_set1_pd(0x1.71547652b82fep6)),
+  const __m256d n = _mm256_round_pd(_mm256_mul_pd(x, _mm256_set1_pd(kExpSixtyfourOverLn2)),
                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  // ln 2 / 64 split in two so that n * ln 2 / 64 is subtracted with a
-  // double's worth of bits beyond those of r.
-  __m256d r = _mm256_fnmadd_pd(n, _mm256_set1_pd(0x1.62e42fefa39efp-7), x);
-  r = _mm256_fnmadd_pd(n, _mm256_set1_pd(0x1.abc9e3b39803fp-62), r);
+  __m256d r = _mm256_fnmadd_pd(n, _mm256_set1_pd(kExpLn2OverSixtyfourHigh), x);
+  r = _mm256_fnmadd_pd(n, _mm256_set1_pd(kExpLn2OverSixtyfourLow), r);
 
   // 2^(j/64) from the table, its exponent raised by k (n stays within
   // -65376..65467 on the domain, so the product is a normal double).
@@ -71,6 +83,36 @@ MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2(__m256d x) {
   p = _mm256_fmadd_pd(p, r, _mm256_set1_pd(0.5));
   p = _mm256_fmadd_pd(p, _mm256_mul_pd(r, r), r);
   return _mm256_fmadd_pd(t, p, t);
+}
+
+inline bool ExpInDomain(double x) { return x >= kExpAvx2Lowest && x <= kExpAvx2Highest; }
+
+// ExpAvx2's steps for one double, operation for operation: a fused multiply
+// and add where it has one (std::fma rounds once, in hardware or not), the
+// same rounding to nearest, the same table and polynomial. x must be in the
+// domain.
+inline double ExpScalar(double x) {
+  const double n = std::nearbyint(x * kExpSixtyfourOverLn2);
+  double r = std::fma(-n, kExpLn2OverSixtyfourHigh, x);
+  r = std::fma(-n, kExpLn2OverSixtyfourLow, r);
+
+  const std::int64_t ni = static_cast<std::int64_t>(n);
+  const std::int64_t j = ni & 63;
+  std::uint64_t bits;
+  std::memcpy(&bits, &kExp2Sixtyfourths[j], sizeof bits);
+  // 2^k as an exponent increment; unsigned, so that a negative k wraps as
+  // the vector form's 64-bit lanes do.
+  bits += static_cast<std::uint64_t>(ni - j) << 46;
+  double t;
+  std::memcpy(&t, &bits, sizeof t);
+
+  double p = 1.0 / 720.0;
+  p = std::fma(p, r, 1.0 / 120.0);
+  p = std::fma(p, r, 1.0 / 24.0);
+  p = std::fma(p, r, 1.0 / 6.0);
+  p = std::fma(p, r, 0.5);
+  p = std::fma(p, r * r, r);
+  return std::fma(t, p, t);
 }
 
 }  // namespace analysis

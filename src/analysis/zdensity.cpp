@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/cpu_features.h"
+#include "analysis/vector_exp.h"
 
 namespace mirl {
 namespace analysis {
@@ -20,7 +21,8 @@ void ZDensityScalar(double* data, int64_t count, double missing, const ZDensityC
     const double v = data[i];
     if (v == missing) continue;
     const double d = v - c.mean;
-    data[i] = std::exp(-(d * d) / c.s2) / c.k;
+    const double x = -(d * d) / c.s2;
+    data[i] = (ExpInDomain(x) ? ExpScalar(x) : std::exp(x)) / c.k;
   }
 }
 

@@ -27,12 +27,14 @@ ZDensityConstants MakeZDensityConstants(double mean, double sd);
 
 // Transforms every element of the view; picks the vector kernel when the
 // processor has one. The result of each element is within 3 ulp of the
-// formula evaluated with std::exp.
+// formula evaluated with std::exp, and the same bits on every processor:
+// both kernels use the library's own exponential (analysis/vector_exp.h),
+// never the C library's, whose last bit differs between builds.
 void ZDensityTransform(const CVectorView<double>& data, double mean, double sd);
 
-// The two kernels over data[0 .. count-1], for tests and benchmarks:
-// ZDensityScalar evaluates the formula with std::exp; ZDensityAvx2 (only
-// where CpuHasAvx2Fma()) uses the vector exponential.
+// The two kernels over data[0 .. count-1], for tests and benchmarks, equal
+// bit for bit: ZDensityScalar one element at a time on any processor;
+// ZDensityAvx2 (only where CpuHasAvx2Fma()) four at a time.
 void ZDensityScalar(double* data, int64_t count, double missing, const ZDensityConstants& c);
 void ZDensityAvx2(double* data, int64_t count, double missing, const ZDensityConstants& c);
 

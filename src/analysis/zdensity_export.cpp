@@ -11,11 +11,11 @@ namespace analysis {
 
 int ZDensityCall(double mean, double sd, int64_t count, double* data, double missing) {
   static const char* const kName = "zdensity";
-  log_entering(kName);
-  if (count <= 0) return log_returned(kName, -401);
-  if (data == nullptr) return log_returned(kName, -402);
   return run_guarded(
       [&]() -> int {
+        log_entering(kName);
+        if (count <= 0) return log_returned(kName, -401);
+        if (data == nullptr) return log_returned(kName, -402);
         ZDensityTransform(CVectorView<double>(data, missing, count), mean, sd);
         return 1;
       },

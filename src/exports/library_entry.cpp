@@ -3,6 +3,7 @@
 // and detach (there is no per-thread notice).
 #include "exports/mirl_lib.h"
 #include "platform/debug_output.h"
+#include "session/session_record.h"
 
 namespace {
 
@@ -12,6 +13,13 @@ int OnLibraryEvent(int reason) {
   switch (reason) {
     case kProcessDetach:
       clean_up();
+      // The grid library goes with this one, as it came with it; it makes
+      // itself safe to exit at process end, when the loader may have
+      // finalised it (and GDAL) before this hook runs.
+      try {
+        mirl::session::ReleaseGridLibrary();
+      } catch (...) {
+      }
       break;
     case kProcessAttach:
       mirl::platform::DebugOutput("DLL_PROCESS_ATTACH");

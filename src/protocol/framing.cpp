@@ -38,11 +38,15 @@ boost::system::error_code FormatFrameHeader(std::size_t payload_length, std::str
   return {};
 }
 
-boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payload_length) {
+namespace {
+
+// The length a header announces, whatever its size; false when the header
+// is not blanks followed by one or more hexadecimal digits.
+bool ParseAnnouncedLength(const char* header, std::size_t& value) {
   std::size_t i = 0;
   while (i < kFrameHeaderLength && header[i] == ' ') ++i;
-  if (i == kFrameHeaderLength) return FrameError();
-  std::size_t value = 0;
+  if (i == kFrameHeaderLength) return false;
+  value = 0;
   for (; i < kFrameHeaderLength; ++i) {
     const char c = header[i];
     unsigned digit;
@@ -53,13 +57,25 @@ boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payl
     } else if (c >= 'A' && c <= 'F') {
       digit = static_cast<unsigned>(c - 'A' + 10);
     } else {
-      return FrameError();
+      return false;
     }
     value = value * 16 + digit;  // 8 digits fit in 32 bits: no overflow
   }
-  if (value > kMaxFrameLength) return FrameError();
+  return true;
+}
+
+}  // namespace
+
+boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payload_length) {
+  std::size_t value = 0;
+  if (!ParseAnnouncedLength(header, value) || value > kMaxFrameLength) return FrameError();
   payload_length = value;
   return {};
+}
+
+bool FrameHeaderTooLong(const char* header) {
+  std::size_t value = 0;
+  return ParseAnnouncedLength(header, value) && value > kMaxFrameLength;
 }
 
 std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet) {

@@ -88,6 +88,10 @@ boost::system::error_code FormatFrameHeader(std::size_t payload_length, std::str
 // a length above kMaxFrameLength.
 boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payload_length);
 
+// True when the 8 header bytes at header are well formed but announce more
+// than kMaxFrameLength bytes: a frame that no retry can make acceptable.
+bool FrameHeaderTooLong(const char* header);
+
 // Decodes a payload of size bytes at data into packet. On success packet
 // holds the decoded packet (empty if the archive held a null pointer). On
 // FrameError packet is untouched. Never throws.

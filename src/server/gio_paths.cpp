@@ -32,6 +32,12 @@ bool CGIO::RemoveLeftoverDirectory(const std::string& path) {
       const fs::file_status status = it->symlink_status(ec);
       if (ec) return false;
       if (fs::is_directory(status)) return false;
+      // A link to a directory counts as one: removal would fail on it, and
+      // what it points at is not ours to judge.
+      if (fs::is_symlink(status)) {
+        boost::system::error_code target_ec;
+        if (fs::is_directory(it->path(), target_ec)) return false;
+      }
     }
     if (ec) return false;
   }

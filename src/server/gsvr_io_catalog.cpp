@@ -21,12 +21,11 @@ CGSvrIO::Packet CGSvrIO::OnGridKill(const Packet& request, std::string& error_te
   if (packet == nullptr) return Reply(request, ErrPackMalformed);
   std::int32_t code = ErrGridCannotFind;
   try {
-    // Trimmed like the cache's keys, so that the layer deleted is the one a
-    // load of the same name reads, and no cached copy of it survives under
-    // this or any other spelling of its path.
-    const std::string key = LayerKey(packet->m_GridName);
-    EraseLayer(key);
-    const std::string path = CGIO::ResolvePath(m_SourceName, key);
+    // The name is resolved as received: a kill deletes the grid it names
+    // and no other (" g" is not "g", whatever a cache key trims). Every
+    // cached copy bound to that path goes, under any spelling.
+    EraseLayer(packet->m_GridName);
+    const std::string path = CGIO::ResolvePath(m_SourceName, packet->m_GridName);
     EraseLayersOfPath(path);
     if (Exists(path)) {
       packet->m_GridName = path;

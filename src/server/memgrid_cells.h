@@ -45,13 +45,13 @@ To Convert(From v, const CellMarkers& markers) {
   return ConvertCell(v, markers, static_cast<To*>(nullptr));
 }
 
-// g + v for transparency 2. The integer sum saturates short of both the
-// marker and the lowest value, so an overflow neither is undefined nor turns
-// a cell missing.
+// g + v for transparency 2. An integer sum beyond 32 bits saturates at the
+// type's bounds, so an overflow is never undefined; a sum within them is
+// stored as it is, even where it equals the marker.
 inline std::int32_t AddCells(std::int32_t g, std::int32_t v) {
   const std::int64_t sum = static_cast<std::int64_t>(g) + v;
-  if (sum > 2147483647) return 2147483647;
-  if (sum < -2147483646) return -2147483646;
+  if (sum > INT32_MAX) return INT32_MAX;
+  if (sum < INT32_MIN) return INT32_MIN;
   return static_cast<std::int32_t>(sum);
 }
 inline float AddCells(float g, float v) {

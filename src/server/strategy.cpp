@@ -30,8 +30,18 @@ std::uint32_t SolidGridMB(std::int32_t rows, std::int32_t columns) {
   return static_cast<std::uint32_t>(mb < most ? mb : most);
 }
 
+namespace {
+const char kFillerPrefix[] = "f_i_l_l_e_r__g_r_i_d_";
+}  // namespace
+
 std::string FillerName(std::uint32_t i) {
-  return boost::str(boost::format("f_i_l_l_e_r__g_r_i_d_%d") % i);
+  return boost::str(boost::format("%s%d") % kFillerPrefix % i);
+}
+
+bool IsFillerName(const std::string& key) {
+  const std::size_t prefix = sizeof(kFillerPrefix) - 1;
+  if (key.size() <= prefix || key.compare(0, prefix, kFillerPrefix) != 0) return false;
+  return key.find_first_not_of("0123456789", prefix) == std::string::npos;
 }
 
 std::int32_t RunStrategy() {

@@ -33,6 +33,10 @@ std::uint32_t SolidGridMB(std::int32_t rows, std::int32_t columns);
 // The name of filler grid i: "f_i_l_l_e_r__g_r_i_d_<i>".
 std::string FillerName(std::uint32_t i);
 
+// True when key has the form of a filler's name (the prefix, then decimal
+// digits only), so that the cache may answer it with a filler.
+bool IsFillerName(const std::string& key);
+
 // Sets the memory mode and the capacity for the process-wide window and, for
 // Solid, stores the fillers. ErrNone, or ErrGridMemAlloc when the fillers
 // cannot all be allocated (those stored stay, as do mode and capacity).

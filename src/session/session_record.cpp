@@ -1,5 +1,7 @@
 #include "session/session_record.h"
 
+#include "server/gio.h"
+
 namespace mirl {
 namespace session {
 
@@ -26,6 +28,8 @@ void CloseSession() {
   s.session_log.clear();
   s.server_log.reset();
 }
+
+void ReleaseGridLibrary() { Session().gio_holder.reset(); }
 
 }  // namespace session
 }  // namespace mirl

@@ -54,6 +54,11 @@ void OpenSessionLog();
 // The grid I/O holder stays.
 void CloseSession();
 
+// Releases the grid I/O holder, and with the last binding the grid library
+// (its GridIOExit, then the unload). For the library's own unload only:
+// sessions keep the holder.
+void ReleaseGridLibrary();
+
 }  // namespace session
 }  // namespace mirl
 

@@ -88,6 +88,11 @@ void CGSvrCommPack::ReadPayload(boost::shared_ptr<CGSvrPacket>* destination, Han
   std::size_t length = 0;
   const boost::system::error_code parsed = ParseFrameHeader(m_InboundHeader, length);
   if (parsed) {
+    if (FrameHeaderTooLong(m_InboundHeader)) {
+      m_ReplyTooLong = true;
+      handler(Finish(asio::error::message_size));
+      return;
+    }
     handler(Finish(parsed));
     return;
   }

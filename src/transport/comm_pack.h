@@ -50,9 +50,11 @@ class CGSvrCommPack : public boost::enable_shared_from_this<CGSvrCommPack> {
   void AsyncWrite(const boost::shared_ptr<CGSvrPacket>& packet, Handler handler);
 
   // Reads one framed reply and decodes it into *destination, which must
-  // stay valid until the handler runs. A bad header, a length above the
-  // protocol's maximum (refused before the buffer is sized) or an
-  // undecodable payload completes with the invalid-argument error.
+  // stay valid until the handler runs. A bad header or an undecodable
+  // payload completes with the invalid-argument error; a well-formed header
+  // announcing more than the protocol's maximum (refused before the buffer
+  // is sized) with boost::asio::error::message_size, and ReplyTooLong() then
+  // says so.
   void AsyncRead(boost::shared_ptr<CGSvrPacket>* destination, Handler handler);
 
   void Close();
@@ -65,6 +67,8 @@ class CGSvrCommPack : public boost::enable_shared_from_this<CGSvrCommPack> {
   std::string ReleaseBuffer() { return std::move(m_OutboundData); }
 
   std::int32_t Wait() const { return m_Wait; }
+  /// The reply announced a frame longer than any the protocol allows.
+  bool ReplyTooLong() const { return m_ReplyTooLong; }
   boost::shared_ptr<CGSvrPacket>& Request() { return m_Request; }
   boost::shared_ptr<CGSvrPacket>& Reply() { return m_Reply; }
 
@@ -106,6 +110,7 @@ class CGSvrCommPack : public boost::enable_shared_from_this<CGSvrCommPack> {
   unsigned m_WatchGeneration = 0;
   bool m_Watching = false;
   bool m_TimedOut = false;
+  bool m_ReplyTooLong = false;
 };
 
 }  // namespace grd_svr

@@ -48,6 +48,12 @@ boost::shared_ptr<CGSvrPacket> CGSvrClient::Exchange(boost::shared_ptr<CGSvrPack
       m_IOService.run();
       m_IOService.restart();
       m_Buffer = connection->ReleaseBuffer();
+      if (connection->ReplyTooLong()) {
+        // No retry can shorten the reply: the exchange ends here, its
+        // "Read error: " line written, as for a request too long to send.
+        WriteDiagnostics(long_waits, short_waits, connection->Wait());
+        throw boost::system::system_error(asio::error::message_size, "reply frame");
+      }
 
       Pause(m_Timing.short_pause_ms);
       ++short_waits;

@@ -54,7 +54,9 @@ class CGSvrClient : public IGSvrClient {
   // it to the server. Returns the reply, whatever its m_ErrorCode, or an
   // empty pointer after max_attempts failed attempts. Throws when the
   // server's name cannot be resolved, when the request cannot be encoded
-  // (after the protocol's retries), and for an empty request.
+  // (after the protocol's retries), for an empty request, and at once, with
+  // no further attempt, when the request or the reply is longer than any
+  // frame (the reply's "Read error: " line is logged first).
   boost::shared_ptr<CGSvrPacket> Exchange(boost::shared_ptr<CGSvrPacket> request) override;
 
   const std::string& ClientHost() const { return m_ClientHost; }

@@ -178,3 +178,24 @@ TEST_F(SpreadTest, RTwinStoresTheCodeItReturns) {
 }
 
 }  // namespace
+
+namespace {
+
+// 2 x 2, source at the top left: the bottom-right cell is reached first
+// diagonally (10 - 1.4 x 1) and later, through the top-right cell of
+// resistance detour, orthogonally (10 - detour - 1). The bottom-left cell is
+// a barrier, so there is no third route.
+double SecondRouteResult(double detour) {
+  std::vector<double> s = {0.0, detour, -1.0, 1.0};
+  EXPECT_EQ(spread(10.0, 1, 1, 2, 2, s.data(), 1), 3);
+  return s[3];
+}
+
+TEST_F(SpreadTest, ASecondRouteCountsOnlyWhenItImprovesByMoreThanATenThousandth) {
+  // Better by about 0.0005: taken.
+  EXPECT_EQ(SecondRouteResult(0.3995), (10.0 - 0.3995) - 1.0 * 1.0);
+  // Better by about 0.00005: ignored, the diagonal value stays.
+  EXPECT_EQ(SecondRouteResult(0.39995), 10.0 - 1.4 * 1.0);
+}
+
+}  // namespace

@@ -157,6 +157,24 @@ INSTANTIATE_TEST_SUITE_P(ScalarAndVector, ZDensityKernels, ::testing::Values(fal
                            return std::string(info.param ? "Avx2" : "Scalar");
                          });
 
+TEST(ZDensityKernelsAgree, ScalarAndVectorGiveTheSameBitsOnEveryInput) {
+  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+  // Centre, shoulders, the far tails where the density turns subnormal and
+  // then zero, and the values that bypass the exponential.
+  std::mt19937_64 rng(21);
+  std::vector<double> data;
+  for (double width : {1.0, 8.0, 40.0, 60.0})
+    for (int i = 0; i < 20000; ++i)
+      data.push_back(std::uniform_real_distribution<double>(-width, width)(rng));
+  for (double v : {kNaN, kInf, -kInf, -1.0, 0.0, 1e300}) data.push_back(v);
+  const mirl::analysis::ZDensityConstants c = mirl::analysis::MakeZDensityConstants(0.25, 1.3);
+  std::vector<double> scalar = data, vector = data;
+  mirl::analysis::ZDensityScalar(scalar.data(), static_cast<int64_t>(scalar.size()), -1.0, c);
+  mirl::analysis::ZDensityAvx2(vector.data(), static_cast<int64_t>(vector.size()), -1.0, c);
+  for (size_t i = 0; i < data.size(); ++i)
+    ASSERT_EQ(Bits(scalar[i]), Bits(vector[i])) << "v = " << data[i];
+}
+
 TEST(ZDensityExport, UsesThe31415ConstantNotPi) {
   double v = 0.0;
   ASSERT_EQ(zdensity(0.0, 1.0, 1, &v, -1.0), 1);

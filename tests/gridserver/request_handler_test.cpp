@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <boost/filesystem.hpp>
+#include <cstdint>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gridserver_fixture.h"
 #include "request_handler.h"
+#include "root_guard.h"
 #include "server/gio_holder.h"
 #include "session/multi_log.h"
 
@@ -185,33 +188,112 @@ TEST_F(RequestHandlerTest, OnlyAGrantedRetireAsksTheServerToStop) {
   EXPECT_FALSE(retire);
 }
 
-TEST_F(RequestHandlerTest, AReplyTooLongToFrameTellsTheClientWhy) {
-  MakeGrid("dem");
-  // A 6000 x 6000 block around a small grid: 144 MB of float cells, more
-  // than one frame carries, though the request itself is small.
+// The peak resident memory of this process, in bytes.
+std::uint64_t PeakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 6, "VmHWM:") == 0) return std::stoull(line.substr(6)) * 1024;
+  return 0;
+}
+
+boost::shared_ptr<grd_svr::CGSvrPk_BlockOp> ReadBlock(const std::string& name, int rows,
+                                                      int cols) {
   auto block = boost::make_shared<grd_svr::CGSvrPk_BlockOp>(grd_svr::atRequest, grd_svr::BlockLoad);
-  block->m_GridName = "dem";
+  block->m_GridName = name;
   block->m_BlkStartRow = -10;
   block->m_BlkStartCol = -10;
-  block->m_RowCount = 6000;
-  block->m_ColCount = 6000;
+  block->m_RowCount = rows;
+  block->m_ColCount = cols;
   block->m_CellType = 2;
   block->m_MissingFLT = -1.0f;
-  Packet reply = Send(block);
+  return block;
+}
+
+TEST_F(RequestHandlerTest, ABlockTooLargeForAFrameIsRefusedBeforeItsCellsExist) {
+  MakeGrid("dem");
+  const std::uint64_t peak_before = PeakResidentBytes();
+  // 46,340 x 46,340 float cells would be 8.6 GB, asked for by a packet of a
+  // few dozen bytes.
+  for (int side : {6000, 20000, 46340}) {
+    Packet reply = Send(ReadBlock("dem", side, side));
+    ASSERT_NE(As<grd_svr::CGSvrPk_BlockOp>(reply), nullptr);
+    EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrGridTooBig) << side;
+    EXPECT_TRUE(As<grd_svr::CGSvrPk_BlockOp>(reply)->m_BlkDataFLT.empty());
+  }
+  EXPECT_LT(PeakResidentBytes() - peak_before, std::uint64_t{64} << 20);
+  EXPECT_NE(LogText().find("Refused a request from test peer: its reply would be longer than the "
+                           "largest frame"),
+            std::string::npos);
+
+  // A block cut to fit is served.
+  Packet reply = Send(ReadBlock("dem", 30, 30));
+  EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrNone);
+  EXPECT_EQ(As<grd_svr::CGSvrPk_BlockOp>(reply)->m_BlkDataFLT.size(), 900u);
+}
+
+TEST_F(RequestHandlerTest, AReplyWhoseCellsFitButWhoseFrameDoesNotTellsTheClientWhy) {
+  MakeGrid("dem");
+  // Exactly a frame's worth of cell bytes: the fields around them overflow it.
+  Packet reply = Send(ReadBlock("dem", 4096, 8192));
   ASSERT_NE(As<grd_svr::CGSvrPk_BlockOp>(reply), nullptr);
   EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrGridTooBig);
   EXPECT_TRUE(As<grd_svr::CGSvrPk_BlockOp>(reply)->m_BlkDataFLT.empty());
   EXPECT_NE(LogText().find("could not be sent whole; sent as ErrGridTooBig"), std::string::npos);
+}
 
-  // The same block cut to fit is served.
-  block->m_RowCount = 30;
-  block->m_ColCount = 30;
-  block->SetActionType(grd_svr::atRequest);
-  block->SetErrorCode(grd_svr::ErrNone);
-  block->m_BlkDataFLT.clear();
-  reply = Send(block);
-  EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrNone);
-  EXPECT_EQ(As<grd_svr::CGSvrPk_BlockOp>(reply)->m_BlkDataFLT.size(), 900u);
+TEST_F(RequestHandlerTest, AWholeGridReadOfAWindowTooLargeForAFrameIsRefusedUnloaded) {
+  // 6000 x 6000 cells: more than a frame carries, within what a Hollow
+  // window allows.
+  ASSERT_EQ(Send(MakeWindow(6000, 6000))->GetErrorCode(), grd_svr::ErrNone);
+  Packet reply = Send(LoadGrid("dem"));
+  EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrGridTooBig);
+  EXPECT_NE(LogText().find("its reply would be longer than the largest frame"), std::string::npos);
+}
+
+TEST_F(RequestHandlerTest, AGridNamedLikeAFillerIsRefusedAndNothingIsWritten) {
+  ASSERT_EQ(Send(MakeWindow(2, 3))->GetErrorCode(), grd_svr::ErrNone);
+  const std::string filler = "f_i_l_l_e_r__g_r_i_d_0";
+  for (const std::string& name : {filler, " " + filler + " "}) {
+    EXPECT_EQ(Send(WriteGrid(name, 2, 3, {1, 2, 3, 4, 5, 6}))->GetErrorCode(),
+              grd_svr::ErrPackMalformed);
+    EXPECT_EQ(Send(LoadGrid(name))->GetErrorCode(), grd_svr::ErrPackMalformed);
+  }
+  EXPECT_FALSE(boost::filesystem::exists(filler));
+  EXPECT_FALSE(boost::filesystem::exists(root_dir_ + "/" + filler));
+}
+
+TEST_F(RequestHandlerTest, RepliesNameGridsRelativeToTheRoot) {
+  MakeGrid("dem");
+  boost::filesystem::create_directories(root_dir_ + "/sub");
+  Packet load = Send(LoadGrid("dem"));
+  EXPECT_EQ(As<grd_svr::CGSvrPk_GridOp>(load)->m_GridName, "dem");
+  EXPECT_EQ(As<grd_svr::CGSvrPk_GridDescribe>(Send(Describe(" dem")))->m_GridName, " dem");
+  EXPECT_EQ(As<grd_svr::CGSvrPk_GridDescribe>(Send(Describe("dem")))->m_GridName, "dem");
+  auto copy = boost::make_shared<grd_svr::CGSvrPk_GridCopy>(grd_svr::atRequest);
+  copy->m_SourceGridName = "dem";
+  copy->m_DestinationGridName = "sub/copy";
+  Packet copied = Send(copy);
+  ASSERT_EQ(copied->GetErrorCode(), grd_svr::ErrNone);
+  EXPECT_EQ(As<grd_svr::CGSvrPk_GridCopy>(copied)->m_SourceGridName, "dem");
+  EXPECT_EQ(As<grd_svr::CGSvrPk_GridCopy>(copied)->m_DestinationGridName, "sub/copy");
+  EXPECT_EQ(LogText().find(root_dir_ + "/dem") != std::string::npos, true)
+      << "the server's own log keeps the full paths";
+}
+
+TEST(RootRelativeNames, OnlyNamesAtOrBelowTheRootAreRewritten) {
+  grd_svr::CGSvrPk_GridCopy copy(grd_svr::atResponse);
+  const auto relative = [&copy](const std::string& root, const std::string& name) {
+    copy.m_SourceGridName = name;
+    grid_server::NameRepliesRelativeToRoot(copy, root);
+    return copy.m_SourceGridName;
+  };
+  EXPECT_EQ(relative("/srv/root", "/srv/root/dem"), "dem");
+  EXPECT_EQ(relative("/srv/root/", "/srv/root//sub/dem"), "sub/dem");
+  EXPECT_EQ(relative("/srv/root", "/srv/root"), ".");
+  EXPECT_EQ(relative("/srv/root", "/srv/rootx/dem"), "/srv/rootx/dem");
+  EXPECT_EQ(relative("/srv/root", "dem"), "dem");
+  EXPECT_EQ(relative("/", "/dem"), "dem");
 }
 
 }  // namespace

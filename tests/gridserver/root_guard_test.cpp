@@ -44,6 +44,13 @@ TEST(RootGuardNames, ANulCharacterIsRefused) {
   EXPECT_FALSE(NameStaysInRoot(std::string("dem\0", 4)));
 }
 
+TEST(RootGuardNames, NamesTheCacheWouldAnswerWithAFillerAreRefused) {
+  for (const char* name : {"f_i_l_l_e_r__g_r_i_d_0", "f_i_l_l_e_r__g_r_i_d_17", " f_i_l_l_e_r__g_r_i_d_3\t"})
+    EXPECT_FALSE(NameStaysInRoot(name)) << "'" << name << "'";
+  for (const char* name : {"f_i_l_l_e_r__g_r_i_d_", "f_i_l_l_e_r__g_r_i_d_1a", "sub/f_i_l_l_e_r__g_r_i_d_0"})
+    EXPECT_TRUE(NameStaysInRoot(name)) << "'" << name << "'";
+}
+
 template <class P>
 boost::shared_ptr<P> Request() {
   return boost::make_shared<P>(grd_svr::atRequest);

@@ -83,8 +83,8 @@ TEST_F(CatalogRequestTest, GridCopyMakesAnEqualLayer) {
 }
 
 TEST_F(CatalogRequestTest, GridKillDeletesTheLayerAndItsCachedCopy) {
-  ASSERT_EQ(Send(GridOp(grd_svr::GridLoad, "alpha")), grd_svr::ErrNone);
-  auto kill = Kill(" alpha ");
+  ASSERT_EQ(Send(GridOp(grd_svr::GridLoad, " alpha ")), grd_svr::ErrNone);
+  auto kill = Kill("alpha");
   ASSERT_EQ(Send(kill), grd_svr::ErrNone);
   EXPECT_EQ(kill->m_GridName, Path("alpha"));
   EXPECT_FALSE(LayerExists("alpha"));
@@ -96,6 +96,16 @@ TEST_F(CatalogRequestTest, GridKillByFullPathDropsTheCopyCachedByShortName) {
   ASSERT_EQ(Send(GridOp(grd_svr::GridLoad, "alpha")), grd_svr::ErrNone);
   ASSERT_EQ(Send(Kill(Path("alpha"))), grd_svr::ErrNone);
   EXPECT_EQ(Send(GridOp(grd_svr::GridLoad, "alpha")), grd_svr::ErrGridCannotFind);
+}
+
+TEST_F(CatalogRequestTest, GridKillOfANameWithBlanksNeverDeletesTheGridWithoutThem) {
+  EXPECT_EQ(Send(Kill(" alpha")), grd_svr::ErrGridCannotFind);
+  EXPECT_TRUE(LayerExists("alpha"));
+  // A grid whose directory name does hold the blank is the one deleted.
+  WriteIntLayer(" alpha", {7, 7, 7, 7, 7, 7});
+  EXPECT_EQ(Send(Kill(" alpha")), grd_svr::ErrNone);
+  EXPECT_FALSE(LayerExists(" alpha"));
+  EXPECT_EQ(ReadIntLayer("alpha"), (Ints{1, 2, 3, 4, 5, kMissingInt}));
 }
 
 TEST_F(CatalogRequestTest, GridKillOfAMissingGrid) {

@@ -290,17 +290,18 @@ TEST_F(SolidTest, WriteBlockAddsFloatsAndStoresIntoMissingCells) {
   EXPECT_EQ(disk[1], 2.0f);
 }
 
-TEST_F(SolidTest, WriteBlockSumSaturatesInsteadOfOverflowing) {
-  WriteIntLayer("big", {2147483000, -2147483000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+TEST_F(SolidTest, WriteBlockSumSaturatesOnlyWhereItOverflows) {
+  WriteIntLayer("big", {2147483000, -2147483000, -2147483000, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   CGSvrMemGrid_Solid grid(Path("big"), nullptr);
   ASSERT_EQ(grid.Load(""), grd_svr::ErrNone);
-  CGSvrPk_BlockOp block = Block(0, 0, 1, 2, 1);
+  CGSvrPk_BlockOp block = Block(0, 0, 1, 3, 1);
   block.m_Transparency = 2;
-  block.m_BlkDataINT = {1000, -1000};
+  block.m_BlkDataINT = {1000, -1000, -647};
   ASSERT_EQ(grid.WriteBlock(block), grd_svr::ErrNone);
-  EXPECT_EQ(grid.m_GrdDataINT[0], 2147483647);
-  // Not the marker, so the cell does not turn missing.
-  EXPECT_EQ(grid.m_GrdDataINT[1], -2147483646);
+  EXPECT_EQ(grid.m_GrdDataINT[0], INT32_MAX);
+  EXPECT_EQ(grid.m_GrdDataINT[1], INT32_MIN);
+  // A sum that fits is the sum, marker or not.
+  EXPECT_EQ(grid.m_GrdDataINT[2], -2147483647);
 }
 
 TEST_F(SolidTest, WriteBlockPartlyOutsideLeavesTheRestOfTheGrid) {

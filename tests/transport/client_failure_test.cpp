@@ -82,16 +82,25 @@ TEST_F(FailedAttemptTest, EmptyPacket) {
                           "Read: No response from the server\n");
 }
 
-TEST_F(FailedAttemptTest, HugeLengthIsRefusedBeforeReading) {
+TEST_F(FailedAttemptTest, AReplyLongerThanAnyFrameEndsTheExchangeAtOnce) {
   // The server sends nothing after the header and keeps the connection
-  // open: only a refusal on the header itself ends the attempt.
-  ExpectEveryAttemptFails(
-      [](tcp::socket& socket) {
-        ReadFrame(socket);
-        Send(socket, "ffffffff");
-        WaitForClose(socket);
-      },
-      invalid_);
+  // open: only a refusal on the header itself ends the attempt, and no
+  // retry could make the reply fit.
+  TestServer server([](tcp::socket& socket) {
+    ReadFrame(socket);
+    Send(socket, "ffffffff");
+    WaitForClose(socket);
+  });
+  server.Listen();
+  auto client = MakeClient(server.port());
+  EXPECT_THROW(client->Exchange(Ping()), boost::system::system_error);
+  EXPECT_EQ(server.connections(), 1);
+  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(EMSGSIZE) + "\n" +
+                           WaitEntry(0, 0, "0.000000", "0.000000"));
+  // The client is fit for the next exchange.
+  TestServer next(Answer());
+  next.Listen();
+  EXPECT_TRUE(MakeClient(next.port())->Exchange(Ping()));
 }
 
 TEST_F(FailedAttemptTest, LengthLimitIsTheProtocolsMaximum) {
@@ -103,7 +112,7 @@ TEST_F(FailedAttemptTest, LengthLimitIsTheProtocolsMaximum) {
   {
     TestServer server(Reply(above));
     server.Listen();
-    EXPECT_FALSE(MakeClient(server.port())->Exchange(Ping()));
+    EXPECT_THROW(MakeClient(server.port())->Exchange(Ping()), boost::system::system_error);
   }
   {
     // At the limit the length is accepted and the read goes on until the
@@ -112,7 +121,8 @@ TEST_F(FailedAttemptTest, LengthLimitIsTheProtocolsMaximum) {
     server.Listen();
     EXPECT_FALSE(MakeClient(server.port())->Exchange(Ping()));
   }
-  EXPECT_EQ(LogText(), invalid_ + WaitEntry(0, 1, "0.001000", "0.000000") + end_of_file_ +
+  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(EMSGSIZE) + "\n" +
+                           WaitEntry(0, 0, "0.000000", "0.000000") + end_of_file_ +
                            WaitEntry(0, 1, "0.001000", "0.000000"));
 }
 
