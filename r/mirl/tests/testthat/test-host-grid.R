@@ -1,51 +1,12 @@
-# The whole grid workflow in io mode 2: the library is its own grid server
-# over a workspace directory.
-
-local_workspace <- function(env = parent.frame()) {
-  dir <- local_temp_cwd(env)
-  ws <- file.path(dir, "ws")
-  dir.create(ws)
-  ws
-}
-
-test_that("a session in io mode 2 runs the whole workflow", {
-  ws <- local_workspace()
-  local_session_cleanup()
-  expect_identical(mirl_gridinit(2, ws), 1L)
-  grid_workflow_checks(ws)
-  expect_identical(mirl_gridserver_retire(), -10019L)
-  mirl_clean_up()
-  # Without a session every export reports it.
-  expect_identical(mirl_getwindow()$code, -630L)
-  expect_identical(attr(mirl_readgrid("dem", rows = 3, cols = 4), "code"), -630L)
-})
-
-test_that("setwindow takes the extent of a GeoTIFF grid and readgrid its cells", {
-  ws <- local_workspace()
-  local_session_cleanup()
-  r <- write_tif_grid(ws, "other", c(1:29, NA), nrows = 5, ncols = 6, xmin = 1000,
-                      ymin = 2000, cell = 30)
-  expect_identical(mirl_gridinit(2, ws), 1L)
-  expect_identical(mirl_makewindow(3, 4, 0, 0, 10)$code, 1L)
-  w <- mirl_setwindow("other")
-  expect_identical(w, list(code = 1L, rows = 5L, cols = 6L, y_ll = 2000, x_ll = 1000,
-                           cell_size = 30, block_only = 0L))
-  cells <- mirl_readgrid("other")
-  expect_identical(attr(cells, "code"), 1L)
-  expect_equal(unclass(cells), structure(terra::as.matrix(r, wide = TRUE), code = 1L))
-  # A grid that is not there leaves no window at all.
-  expect_identical(mirl_setwindow("nothing")$code, -10013L)
-  expect_identical(mirl_getwindow()$code, -10013L)
-})
+# The grid exports through .C, as a host calls them once the package is
+# loaded: argument codes, logging, and what outlives a session.
 
 test_that("the window survives clean_up", {
-  ws <- local_workspace()
-  local_session_cleanup()
-  expect_identical(mirl_gridinit(2, ws), 1L)
-  expect_identical(mirl_makewindow(7, 8, 1, 2, 0.5)$code, 1L)
-  mirl_clean_up()
-  expect_identical(mirl_gridinit(2, ws), 1L)
-  w <- mirl_getwindow()
+  ws <- local_inprocess_session()
+  grid_make_window(7, 8, 2, 1, 0.5)
+  grid_close()
+  grid_open(workspace = ws)
+  w <- grid_window()
   expect_identical(c(w$rows, w$cols), c(7L, 8L))
   expect_identical(c(w$y_ll, w$x_ll, w$cell_size), c(1, 2, 0.5))
 })
@@ -53,15 +14,15 @@ test_that("the window survives clean_up", {
 test_that("with logging on the grid exports write their entries", {
   ws <- local_workspace()
   local_session_cleanup()
-  expect_identical(mirl_gridinit(2, ws, log = TRUE), 1L)
-  expect_identical(mirl_makewindow(2, 2, 0, 0, 1)$code, 1L)
-  expect_identical(mirl_gridcreate("g", "integer"), 1L)
-  expect_identical(mirl_writegrid("g", matrix(1:4, 2, 2)), 1L)
+  grid_open(workspace = ws, log = TRUE)
+  grid_make_window(2, 2, 0, 0, 1)
+  grid_create("g", "integer")
+  grid_write("g", matrix(1:4, 2, 2))
   block <- .C("R_readblock_int", result = integer(1), "g", 1L, 2L, 1L, 1L, 1L, -3L,
               cells = integer(9), PACKAGE = "mirl_lib")
   expect_identical(block$result, 1L)
   expect_identical(block$cells, c(-3L, -3L, -3L, 1L, 3L, -3L, 2L, 4L, -3L))
-  mirl_clean_up()
+  grid_close()
   log <- without_addresses(session_log_text())
   I <- indent()
   expect_true(grepl(paste0(
@@ -83,9 +44,7 @@ test_that("with logging on the grid exports write their entries", {
 })
 
 test_that("bad grid arguments give their codes without a server", {
-  ws <- local_workspace()
-  local_session_cleanup()
-  expect_identical(mirl_gridinit(2, ws), 1L)
+  ws <- local_inprocess_session()
   expect_identical(.C("R_readgrid_dbl", result = integer(1), character(0), 0, double(1),
                       PACKAGE = "mirl_lib")$result, -662L)
   expect_identical(.C("R_writegrid_int", result = integer(1), "g", 0L, 5L, 0L, integer(5),
@@ -116,6 +75,16 @@ test_that("bad grid arguments give their codes without a server", {
                       PACKAGE = "mirl_lib")$result, -601L)
   expect_identical(.C("R_griddescribe", result = integer(1), character(0), 0L, 0L, 0, 0, 0,
                       0L, 0, 0, 0, 0, PACKAGE = "mirl_lib")$result, -741L)
-  expect_identical(mirl_makewindow(1, 1, 0, 0, 1)$code, 1L)
-  expect_identical(attr(mirl_readgrid("absent", rows = 1, cols = 1), "code"), -10007L)
+  grid_make_window(1, 1, 0, 0, 1)
+  expect_identical(code_of("R_readgrid_dbl", "absent", 0, double(1)), -10007L)
+})
+
+test_that("the client tells a missing server apart from a missing host", {
+  local_temp_cwd()
+  local_session_cleanup()
+  # Name resolution fails at once, before any attempt is made.
+  e <- mirl_condition(grid_open(host = "no-such-host.invalid"))
+  expect_identical(list(e$code, e$code_name), list(-629L, "PingFailed"))
+  expect_null(grid_session())
+  expect_identical(code_of("R_gridkill", "g"), -630L)
 })

@@ -1,4 +1,5 @@
-# Opening and closing grid sessions through .C, as a user does.
+# Opening and closing grid sessions through .C, as a host does once the
+# package is loaded.
 
 gridinit_c <- function(io_mode, source, port = 0L, log = 0L) {
   .C("R_gridinit", result = integer(1), as.integer(io_mode), source, as.integer(port),
@@ -14,7 +15,7 @@ test_that("a bad io mode gives -621 and leaves its lines in the log", {
   expect_identical(session_log_text(),
                    "Entering gridinit\ngridinit returned with code: -621\nEntering gridinit\ngridinit returned with code: -621\n")
   # No session was opened: a grid export finds none.
-  expect_identical(mirl_gridkill("g"), -630L)
+  expect_identical(code_of("R_gridkill", "g"), -630L)
 })
 
 test_that("a missing source name gives -622, an empty host -624", {
@@ -22,7 +23,7 @@ test_that("a missing source name gives -622, an empty host -624", {
   local_session_cleanup()
   expect_identical(gridinit_c(1L, character(0))$result, -622L)
   expect_identical(gridinit_c(1L, "")$result, -624L)
-  expect_identical(mirl_gridkill("g"), -630L)
+  expect_identical(code_of("R_gridkill", "g"), -630L)
 })
 
 test_that("without logging no file is written", {
@@ -32,8 +33,8 @@ test_that("without logging no file is written", {
   dir.create(ws)
   expect_identical(gridinit_c(3L, "x")$result, -621L)
   expect_identical(gridinit_c(2L, ws)$result, 1L)
-  expect_identical(mirl_makewindow(2, 2, 0, 0, 1)$code, 1L)
-  mirl_clean_up()
+  grid_make_window(2, 2, 0, 0, 1)
+  grid_close()
   expect_identical(list.files(dir, recursive = TRUE), character(0))
 })
 
@@ -45,22 +46,22 @@ test_that("a second gridinit gives -623 and the first session keeps working", {
   expect_identical(gridinit_c(2L, ws)$result, 1L)
   expect_identical(gridinit_c(2L, ws)$result, -623L)
   expect_identical(gridinit_c(1L, "localhost")$result, -623L)
-  expect_identical(mirl_gridserver_retire(), -10019L)
+  expect_identical(code_of("R_gridserver_retire"), -10019L)
 })
 
 test_that("clean_up closes the session, twice in a row or with none open", {
   dir <- local_temp_cwd()
   ws <- file.path(dir, "ws")
   dir.create(ws)
-  mirl_clean_up()
+  grid_close()
   expect_identical(gridinit_c(2L, ws)$result, 1L)
-  mirl_clean_up()
-  mirl_clean_up()
-  expect_identical(mirl_gridserver_retire(), -630L)
+  grid_close()
+  grid_close()
+  expect_identical(code_of("R_gridserver_retire"), -630L)
   # A new session loads nothing anew and works at once.
   expect_identical(gridinit_c(2L, ws)$result, 1L)
-  expect_identical(mirl_gridserver_retire(), -10019L)
-  mirl_clean_up()
+  expect_identical(code_of("R_gridserver_retire"), -10019L)
+  grid_close()
 })
 
 test_that("the session log holds the session parameters and the server log the requests", {
@@ -69,8 +70,8 @@ test_that("the session log holds the session parameters and the server log the r
   ws <- file.path(dir, "ws")
   dir.create(ws)
   expect_identical(gridinit_c(2L, ws, -5L, 1L)$result, 1L)
-  expect_identical(mirl_gridserver_retire(), -10019L)
-  mirl_clean_up()
+  expect_identical(code_of("R_gridserver_retire"), -10019L)
+  grid_close()
   expect_identical(session_log_text(), paste0(
     "Entering gridinit\n",
     "  Session parameters", indent(), "io_mode    : 2", indent(), "source_name: ", ws,
@@ -90,16 +91,16 @@ test_that("two logged sessions append to the same session log", {
   ws <- file.path(dir, "ws")
   dir.create(ws)
   expect_identical(gridinit_c(2L, ws, 0L, 1L)$result, 1L)
-  mirl_clean_up()
+  grid_close()
   expect_identical(gridinit_c(2L, ws, 0L, 1L)$result, 1L)
-  mirl_clean_up()
+  grid_close()
   log <- session_log_text()
   expect_identical(lengths(regmatches(log, gregexpr("gridinit returned with code: 1", log))), 2L)
 })
 
 test_that("without a session every grid export that passes its checks gives -630", {
   local_temp_cwd()
-  mirl_clean_up()
+  grid_close()
   p <- "mirl_lib"
   codes <- c(
     .C("R_setwindow", result = integer(1), "g", 0L, 0L, 0, 0, 0, 0L, PACKAGE = p)$result,
