@@ -41,8 +41,8 @@ normal_density <- function(x, mean = 0, sd = 1) {
 #' as no data, though its weight still counts in the sum.
 #'
 #' @param values,weights Numeric matrices or single-layer SpatRasters of one
-#'   shape. `NA` values count as no data; an `NA` weight of an admitted cell
-#'   makes every result `NA`.
+#'   shape. `NA` values are no data as 0 is; an `NA` weight of an admitted
+#'   cell makes every result `NA`.
 #' @param mask Which cells are admitted: a logical (or numeric, non-zero
 #'   admits) matrix or SpatRaster of the same shape; `NA` admits nothing.
 #' @param divisor Divides every value; not 0.
@@ -77,9 +77,11 @@ rescaled <- function(values, weights, mask, divisor, offset, total) {
   if (w$nrow != v$nrow || w$ncol != v$ncol || k$nrow != v$nrow || k$ncol != v$ncol) {
     stop("`values`, `weights` and `mask` must have one shape", call. = FALSE)
   }
-  missing <- free_double(v$values, w$values)
+  # NA is no data as 0 is: the library takes no density from a 0 and still
+  # counts its weight.
   cells <- as.double(v$values)
-  cells[is.na(cells)] <- missing
+  cells[is.na(cells)] <- 0
+  missing <- free_double(cells, w$values)
   # The library admits a cell whose mask differs from the missing value's
   # integer part, which free_double keeps within the integer range.
   admitted <- !is.na(k$values) & k$values != 0

@@ -14,8 +14,10 @@
 #' @param name The grid.
 #' @param as `"SpatRaster"` (with the window's extent and cell size, no CRS,
 #'   named `name`) or `"matrix"`.
-#' @param x A matrix of the window's size, or a single-layer SpatRaster. When
-#'   no window is set, a SpatRaster's geometry becomes the window.
+#' @param x A matrix of the window's size, or a single-layer SpatRaster of
+#'   the window's geometry. When no window is set, a SpatRaster's geometry
+#'   becomes the window (the in-process server keeps its window from one
+#'   session to the next, so set it with `grid_make_window(x)` when unsure).
 #' @param type The cell type of the grid written: `"auto"` makes integer
 #'   grids of integer matrices and float grids of everything else.
 #' @return `grid_read()`: a SpatRaster or matrix of doubles, `NA` for
@@ -28,7 +30,8 @@
 #' dir.create(ws, showWarnings = FALSE)
 #' grid_open(workspace = ws)
 #' elev <- terra::rast(system.file("ex/elev.tif", package = "terra"))
-#' grid_write("elev", elev)                # the window becomes elev's geometry
+#' grid_make_window(elev)                  # the window: elev's geometry
+#' grid_write("elev", elev)
 #' back <- grid_read("elev")
 #' all.equal(terra::values(back), terra::values(elev), check.attributes = FALSE)
 #' grid_delete("elev")
@@ -61,8 +64,9 @@ grid_write <- function(name, x, type = c("auto", "float", "integer")) {
                                             grid_context(name), g$nrow, g$ncol, w$rows, w$cols))
   }
   if (inherits(x, "SpatRaster") && !same_geometry(x, w)) {
-    mirl_fail(-10015L, "writegrid", sprintf("%s: the raster's extent or cell size is not the window's",
-                                            grid_context(name)))
+    mirl_fail(-10015L, "writegrid",
+              sprintf("%s: the raster's extent or cell size is not the window's (%s)",
+                      grid_context(name), "grid_make_window(x) makes it the window"))
   }
   integer_cells <- type == "integer" || (type == "auto" && is.integer(g$values))
   cells <- if (integer_cells) as_whole(g$values, "x") else as.double(g$values)

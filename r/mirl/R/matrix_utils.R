@@ -57,8 +57,8 @@ sparse_put <- function(x, cells, values) {
   pairs <- cell_pairs(cells)
   if (length(values) != nrow(cells)) stop("`values` must hold one value per cell", call. = FALSE)
   typed <- typed_cells(g$values)
-  out <- .C(paste0("R_sparseput_", typed$suffix), result = integer(1), as.integer(g$ncol),
-            as.integer(g$nrow), as.integer(nrow(cells)), grid = typed$values, pairs,
+  out <- .C(paste0("R_sparseput_", typed$suffix), result = integer(1), as.integer(g$nrow),
+            as.integer(g$ncol), as.integer(nrow(cells)), grid = typed$values, pairs,
             typed$cast(values), NAOK = TRUE, PACKAGE = "mirl_lib")
   result <- from_cells(out$grid, g)
   if (out$result < 0L) mirl_fail(out$result, "sparseput", "sparse put", result = result)
@@ -71,8 +71,8 @@ sparse_get <- function(x, cells) {
   g <- as_cells(x, "x")
   pairs <- cell_pairs(cells)
   typed <- typed_cells(g$values)
-  out <- .C(paste0("R_sparseget_", typed$suffix), result = integer(1), as.integer(g$ncol),
-            as.integer(g$nrow), as.integer(nrow(cells)), typed$values, pairs,
+  out <- .C(paste0("R_sparseget_", typed$suffix), result = integer(1), as.integer(g$nrow),
+            as.integer(g$ncol), as.integer(nrow(cells)), typed$values, pairs,
             values = typed$cast(rep(NA, nrow(cells))), NAOK = TRUE, PACKAGE = "mirl_lib")
   checked(out$result, "sparseget", "sparse get")
   na_restored(out$values)
@@ -84,7 +84,7 @@ clip_box <- function(x) {
   g <- as_cells(x, "x")
   typed <- typed_cells(g$values)
   values <- typed$values
-  values[is.na(values)] <- 0
+  values[is.na(values)] <- typed$cast(0)
   out <- .C(paste0("R_clip_", typed$suffix), result = integer(1), as.integer(g$nrow),
             as.integer(g$ncol), values, box = integer(4), NAOK = TRUE, PACKAGE = "mirl_lib")
   checked(out$result, "clip", "bounding box")

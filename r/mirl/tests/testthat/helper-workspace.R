@@ -6,8 +6,9 @@
 local_temp_cwd <- function(env = parent.frame()) {
   dir <- tempfile("mirl-test-")
   dir.create(dir)
-  withr::local_dir(dir, .local_envir = env)
+  # Deferred actions run last first: back to the old directory, then remove.
   withr::defer(unlink(dir, recursive = TRUE), envir = env)
+  withr::local_dir(dir, .local_envir = env)
   normalizePath(dir)
 }
 
