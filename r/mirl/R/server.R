@@ -69,7 +69,9 @@ grid_server_start <- function(root, port = 0L, address = "127.0.0.1", log = NULL
   server$command <- c(program, args)
   server$stop <- function(grace = 10) {
     if (process$is_alive()) {
-      process$signal(15L)
+      # tools::pskill rather than process$signal, after which processx
+      # now and then loses the exit status.
+      tools::pskill(process$get_pid(), tools::SIGTERM)
       process$wait(grace * 1000)
       if (process$is_alive()) process$kill()
     }

@@ -30,7 +30,8 @@ test_that("bands with margins map as the whole grid does, in parallel as in sequ
   old <- future::plan(future::sequential)
   withr::defer(future::plan(old))
   grid_map_blocks("in", "seq", neighbourhood_mean, block_rows = 5L, margin = 1L)
-  future::plan(future::multisession, workers = 2)
+  # Workers started elsewhere than in the test's directory, which goes first.
+  withr::with_dir(tempdir(), future::plan(future::multisession, workers = 2))
   # Each band records the process it ran in, to see that two took part.
   grid_map_blocks("in", "par", function(b) {
     cat(Sys.getpid(), "\n", file = file.path(ws, "pids"), append = TRUE)
@@ -58,7 +59,7 @@ test_that("a session on a workspace maps in sequence and refuses parallel worker
   grid_write("in", matrix(1:12, 4, 3))
   grid_map_blocks("in", "out", function(b) b + 1, block_rows = 3L)
   expect_identical(grid_read("out", as = "matrix"), matrix(1:12, 4, 3) + 1)
-  old <- future::plan(future::multisession, workers = 2)
+  old <- withr::with_dir(tempdir(), future::plan(future::multisession, workers = 2))
   withr::defer(future::plan(old))
   expect_error(grid_map_blocks("in", "out", identity), "need a grid server")
 })
