@@ -1,7 +1,7 @@
 # Installs what src/Makefile built: mirl_lib and the grid I/O library into
 # libs/ (R loads mirl_lib from there, and mirl_lib loads the grid I/O
 # library from its own directory), grid_server into bin/.
-built <- file.path("mirl_lib", "build")
+built <- readLines("build-dir", n = 1L)
 libs <- file.path(R_PACKAGE_DIR, paste0("libs", R_ARCH))
 bin <- file.path(R_PACKAGE_DIR, paste0("bin", R_ARCH))
 program <- if (WINDOWS) "grid_server.exe" else "grid_server"
@@ -22,3 +22,5 @@ if (!identical(Sys.getenv("MIRL_KEEP_DEBUG"), "yes") && nzchar(strip)) {
   status <- system2(strip, c("--strip-debug", shQuote(targets)))
   if (status != 0L) warning("could not strip the debug information of ", paste(targets, collapse = ", "))
 }
+unlink(dirname(dirname(built)), recursive = TRUE)
+unlink("build-dir")
