@@ -1,16 +1,12 @@
 # Demo: spread a value from the summit of Maunga Whau (R's built-in volcano
-# elevation grid) over a resistance surface derived from its slopes, through
-# mirl_lib's R_spread, and save a map and a short summary.
-# Usage: Rscript demo/spread_volcano.R <directory holding mirl_lib.so> <output directory>
+# elevation grid) over a resistance surface derived from its slopes, with
+# the mirl package's cost_spread, and save a map and a short summary.
+# Usage: Rscript demo/spread_volcano.R <output directory>
 args <- commandArgs(trailingOnly = TRUE)
-if (length(args) != 2) stop("usage: spread_volcano.R <library directory> <output directory>")
-lib_dir <- normalizePath(args[[1]])
-out_dir <- args[[2]]
+if (length(args) != 1) stop("usage: spread_volcano.R <output directory>")
+out_dir <- args[[1]]
 dir.create(out_dir, showWarnings = FALSE, recursive = TRUE)
-
-here <- dirname(normalizePath(sub("^--file=", "", grep("^--file=", commandArgs(), value = TRUE)[1])))
-source(file.path(here, "..", "r", "mirl.R"))
-mirl_load(lib_dir)
+suppressPackageStartupMessages(library(mirl))
 
 elev <- volcano                      # 87 x 61 cells, 10 m apart
 # Resistance: steeper cells are harder to cross; the low wet ground below
@@ -24,11 +20,9 @@ resistance[elev < 100] <- -1
 summit <- which(elev == max(elev), arr.ind = TRUE)[1, ]
 source_value <- 150
 t0 <- proc.time()[["elapsed"]]
-reached_map <- mirl_spread(resistance, source_value, summit[["row"]], summit[["col"]], diagonal = TRUE)
+reached_map <- cost_spread(resistance, source_value, summit[["row"]], summit[["col"]])
 elapsed <- proc.time()[["elapsed"]] - t0
-code <- attr(reached_map, "code")
-if (code < 1) stop(sprintf("spread failed with code %d", code))
-invisible(.C("clean_up", PACKAGE = "mirl_lib"))
+reached <- sum(reached_map > 0)
 
 png_file <- file.path(out_dir, "volcano_spread.png")
 png(png_file, width = 900, height = 640, type = "cairo")
@@ -41,13 +35,13 @@ invisible(dev.off())
 
 summary_file <- file.path(out_dir, "volcano_spread.txt")
 lines <- c(
-  "mirl_lib demo: spread over the volcano data set",
+  "mirl demo: cost_spread over the volcano data set",
   sprintf("grid: %d rows x %d columns", nrow(elev), ncol(elev)),
   sprintf("source: row %d, column %d (summit, %d m), value %g", summit[["row"]], summit[["col"]],
           max(elev), source_value),
   sprintf("resistance: 1 + slope, barrier below 100 m; range %.2f .. %.2f",
           min(resistance[resistance >= 0]), max(resistance)),
-  sprintf("cells reached: %d of %d (%.1f%%)", code, length(elev), 100 * code / length(elev)),
+  sprintf("cells reached: %d of %d (%.1f%%)", reached, length(elev), 100 * reached / length(elev)),
   sprintf("mean value left on reached cells: %.2f", mean(reached_map[reached_map > 0])),
   sprintf("spread time: %.3f s", elapsed),
   sprintf("picture: %s", basename(png_file)))

@@ -4,25 +4,24 @@
 # slope) and D8 flow directions (terra's terrain(..., "flowdir"), the codes
 # wetspread reads) are derived; spread, wetspread and patch_scan run; the
 # results are written back as grids and drawn as PNG maps beside a summary.
-# Then a grid_server is started over the same workspace and the same grids
-# are read over io mode 1, which must give identical cells.
-# Usage: Rscript demo/workflow.R <build directory> <output directory>
+# Then the package's grid_server is started over the same workspace, the
+# same grids are read over io mode 1, which must give identical cells, and
+# a 3 x 3 mean of the elevation is mapped by bands on two parallel workers.
+# Everything goes through the installed mirl package; a failing call stops
+# the demo with its mirl_error.
+# Usage: Rscript demo/workflow.R <output directory>
 args <- commandArgs(trailingOnly = TRUE)
-if (length(args) != 2) stop("usage: workflow.R <build directory> <output directory>")
-build_dir <- normalizePath(args[[1]])
-out_dir <- args[[2]]
+if (length(args) != 1) stop("usage: workflow.R <output directory>")
+out_dir <- args[[1]]
 dir.create(out_dir, showWarnings = FALSE, recursive = TRUE)
 out_dir <- normalizePath(out_dir)
 
-here <- dirname(normalizePath(sub("^--file=", "", grep("^--file=", commandArgs(), value = TRUE)[1])))
-source(file.path(here, "..", "r", "mirl.R"))
-source(file.path(here, "..", "r", "mirl_grid.R"))
-mirl_load(file.path(build_dir, "lib"))
-suppressPackageStartupMessages(library(terra))
+suppressPackageStartupMessages({
+  library(mirl)
+  library(terra)
+})
 
 check <- function(ok, what) if (!isTRUE(ok)) stop(what, call. = FALSE)
-check_code <- function(code, what) check(mirl_ok(code), sprintf("%s failed with code %d", what,
-                                                                as.integer(code)))
 
 # The workspace: one grid, a directory holding the GeoTIFF.
 source_tif <- system.file("ex/elev.tif", package = "terra")
@@ -36,16 +35,12 @@ elev_tif <- file.path(ws, "elev", "elev.tif")
 
 # io mode 2: the library is its own grid server over the workspace.
 t0 <- proc.time()[["elapsed"]]
-check_code(mirl_gridinit(2, ws), "gridinit (io mode 2)")
-window <- mirl_setwindow("elev")
-check_code(window$code, "setwindow")
-elev <- mirl_readgrid("elev")
-check_code(attr(elev, "code"), "readgrid elev")
-elev <- unclass(elev)[, ]
+grid_open(workspace = ws)
+window <- grid_window("elev")
+elev <- grid_read("elev", as = "matrix")
 terra_elev <- as.matrix(rast(elev_tif), wide = TRUE)
-terra_elev[is.na(terra_elev)] <- NA
 check(identical(is.na(elev), is.na(terra_elev)) && all(elev == terra_elev, na.rm = TRUE),
-      "readgrid and terra disagree on elev")
+      "grid_read and terra disagree on elev")
 
 # Resistance: 1 + slope in degrees; outside the country (no data) a barrier.
 slope <- as.matrix(terrain(rast(elev_tif), "slope", unit = "degrees"), wide = TRUE)
@@ -62,10 +57,8 @@ nr <- nrow(elev)
 nc <- ncol(elev)
 summit <- which(elev == max(elev, na.rm = TRUE), arr.ind = TRUE)[1, ]
 spread_value <- 60
-spread <- mirl_spread(resistance, spread_value, summit[["row"]], summit[["col"]], diagonal = TRUE)
-spread_reached <- attr(spread, "code")
-check(spread_reached >= 1, sprintf("spread failed with code %d", spread_reached))
-spread <- unclass(spread)[, ]
+spread <- cost_spread(resistance, spread_value, summit[["row"]], summit[["col"]], diagonal = TRUE)
+spread_reached <- sum(spread > 0)
 
 # terra points the cells of a flat at each other now and then; wetspread
 # walks such a cycle round until the value is spent, like any other path.
@@ -99,68 +92,65 @@ for (start in which(!is.na(elev))) {
 # (A sink, direction 0, is never wetted: start at the largest draining cell.)
 outlet <- arrayInd(which.max(ifelse(flowdir > 0, upstream, 0)), dim(elev))
 wet_value <- 40
-wet <- .C("R_wetspread", result = integer(1), as.double(wet_value), as.integer(outlet[1]),
-          as.integer(outlet[2]), as.integer(nr), as.integer(nc), as.double(t(matrix(1, nr, nc))),
-          as.integer(t(flowdir)), wetness = double(nr * nc), PACKAGE = "mirl_lib")
-check_code(wet$result, "wetspread")
-wetness <- matrix(wet$wetness, nr, nc, byrow = TRUE)
+wetness <- wet_spread(matrix(1, nr, nc), flowdir, wet_value, outlet[1], outlet[2])
 
 # Patches of four elevation bands, 8-connected; no data stays -1.
 breaks <- quantile(elev, c(0, 0.25, 0.5, 0.75, 1), na.rm = TRUE)
 bands <- matrix(as.integer(cut(elev, breaks, include.lowest = TRUE, labels = FALSE)) - 1L, nr, nc)
 bands[is.na(bands)] <- -1L
-scan <- .C("R_patch_scan", result = integer(1), grid = as.integer(t(bands)), as.integer(nr),
-           as.integer(nc), 8L, -1L, count = integer(1), PACKAGE = "mirl_lib")
-check_code(scan$result, "patch_scan")
-patches <- matrix(scan$grid, nr, nc, byrow = TRUE)
+patches <- patch_scan(bands, neighbours = 8, missing = -1L)
+patch_count <- attr(patches, "count")
+attr(patches, "count") <- NULL
 
 # Results back into the workspace as grids, and read again.
 results <- list(resistance = resistance, flowdir = flowdir, spread = spread,
                 wetness = wetness, patches = patches)
 for (name in names(results)) {
   m <- results[[name]]
-  missing <- if (name == "patches") -1L else NA
-  check_code(mirl_writegrid(name, m, missing = missing), paste("writegrid", name))
-  back <- mirl_readgrid(name, missing = missing, type = if (is.integer(m)) "integer" else "double")
-  check_code(attr(back, "code"), paste("readgrid", name))
+  if (name == "patches") m[m < 0] <- NA
+  grid_write(name, m)
+  back <- grid_read(name, as = "matrix")
   # Float grids hold doubles to float precision.
-  check(isTRUE(all.equal(unclass(back)[, ], m, tolerance = 1e-6, check.attributes = FALSE)),
+  check(isTRUE(all.equal(back, m + 0, tolerance = 1e-6, check.attributes = FALSE)),
         paste("grid", name, "does not read back as written"))
 }
-grids <- mirl_gridlist()
-check_code(attr(grids, "code"), "gridlist")
-described <- mirl_griddescribe("spread")
-check_code(described$code, "griddescribe spread")
-local_spread <- unclass(mirl_readgrid("spread"))[, ]
-mirl_clean_up()
+grids <- grid_list()
+described <- grid_describe("spread")
+local_spread <- grid_read("spread", as = "matrix")
+grid_close()
 local_seconds <- proc.time()[["elapsed"]] - t0
 
-# io mode 1: the same reads through a grid_server over the workspace.
+# io mode 1: the same reads through the package's grid_server over the
+# workspace; then bands of rows mapped on two workers, each with its own
+# session to that server.
 server_log <- file.path(out_dir, "grid_server_log.txt")
-port_file <- tempfile("grid-server-port-")
-server <- processx::process$new(file.path(build_dir, "gridserver", "grid_server"),
-                                c("--root", ws, "--port", "0", "--port-file", port_file,
-                                  "--log", server_log), stdout = NULL, stderr = "|")
-for (i in 1:400) {
-  if (file.exists(port_file) || !server$is_alive()) break
-  Sys.sleep(0.025)
-}
-check(file.exists(port_file), paste("grid_server did not start:", server$read_all_error()))
-port <- as.integer(readLines(port_file, warn = FALSE)[1])
-check_code(mirl_gridinit(1, "127.0.0.1", port), "gridinit (io mode 1)")
-remote_window <- mirl_setwindow("elev")
-check_code(remote_window$code, "setwindow (io mode 1)")
-remote_elev <- mirl_readgrid("elev")
-remote_spread <- mirl_readgrid("spread")
-check_code(attr(remote_elev, "code"), "readgrid elev (io mode 1)")
-check_code(attr(remote_spread, "code"), "readgrid spread (io mode 1)")
-same_elev <- identical(unclass(remote_elev)[, ], elev)
-same_spread <- identical(unclass(remote_spread)[, ], local_spread)
+server <- grid_server_start(ws, log = server_log)
+port <- server$port
+grid_open(host = server$host, port = port)
+remote_window <- grid_window("elev")
+remote_elev <- grid_read("elev", as = "matrix")
+remote_spread <- grid_read("spread", as = "matrix")
+same_elev <- identical(remote_elev, elev)
+same_spread <- identical(remote_spread, local_spread)
 same_window <- identical(remote_window, window)
-check_code(mirl_gridserver_retire(), "gridserver_retire")
-server$wait(5000)
-server_status <- server$get_exit_status()
-mirl_clean_up()
+mean3 <- function(m) {
+  out <- m
+  for (r in 2:(nrow(m) - 1)) for (c in 2:(ncol(m) - 1)) {
+    out[r, c] <- mean(m[(r - 1):(r + 1), (c - 1):(c + 1)], na.rm = TRUE)
+  }
+  out
+}
+t1 <- proc.time()[["elapsed"]]
+future::plan(future::multisession, workers = 2)
+grid_map_blocks("elev", "elev_mean3", mean3, block_rows = 16L, margin = 1L)
+future::plan(future::sequential)
+map_seconds <- proc.time()[["elapsed"]] - t1
+smooth <- grid_read("elev_mean3", as = "matrix")
+smooth[is.na(elev)] <- NA
+grid_server_retire()
+server$process$wait(5000)
+server_status <- server$process$get_exit_status()
+grid_close()
 check(same_elev && same_spread && same_window, "io mode 1 and io mode 2 gave different cells")
 check(identical(server_status, 0L), "grid_server did not exit cleanly")
 
@@ -182,7 +172,7 @@ na_if <- function(m, bad) {
   m
 }
 pictures <- c(
-  draw("elev.png", elev, "elevation (m), read through readgrid_dbl", terrain.colors(64)),
+  draw("elev.png", elev, "elevation (m), read through grid_read", terrain.colors(64)),
   draw("resistance.png", na_if(resistance, resistance < 0), "resistance: 1 + slope (degrees)",
        hcl.colors(64, "Viridis")),
   draw("flowdir.png", na_if(log2(flowdir), flowdir <= 0),
@@ -193,15 +183,17 @@ pictures <- c(
        sprintf("wetness %g spread along the network", wet_value),
        hcl.colors(64, "Blues", rev = TRUE)),
   draw("patches.png", na_if(patches, patches < 0),
-       sprintf("%d patches of four elevation bands", scan$count),
-       sample(hcl.colors(max(scan$count, 1), "Set 3"), max(scan$count, 1), replace = TRUE)))
+       sprintf("%d patches of four elevation bands", patch_count),
+       sample(hcl.colors(max(patch_count, 1), "Set 3"), max(patch_count, 1), replace = TRUE)),
+  draw("mean3.png", smooth, "3 x 3 mean of elevation, mapped in bands on two workers",
+       terrain.colors(64)))
 
 lines <- c(
-  "mirl_lib demo: a grid session over terra's ex/elev.tif (Luxembourg)",
+  "mirl demo: a grid session over terra's ex/elev.tif (Luxembourg)",
   sprintf("workspace: %s", ws),
   sprintf("window: %d rows x %d columns, lower left (%.5f, %.5f), cell %.6f degrees",
           window$rows, window$cols, window$x_ll, window$y_ll, window$cell_size),
-  sprintf("elevation: %d cells with data, %g .. %g m; readgrid_dbl agrees with terra cell for cell",
+  sprintf("elevation: %d cells with data, %g .. %g m; grid_read agrees with terra cell for cell",
           sum(!is.na(elev)), min(elev, na.rm = TRUE), max(elev, na.rm = TRUE)),
   sprintf("resistance: 1 + slope, %.2f .. %.2f; %d barrier cells (no data)",
           min(resistance[resistance >= 0]), max(resistance), sum(resistance < 0)),
@@ -212,15 +204,17 @@ lines <- c(
   sprintf("wetspread: %g from the draining cell with the largest catchment (row %d, column %d, %g m, %d cells upstream) wetted %d cells",
           wet_value, outlet[1], outlet[2], elev[outlet], as.integer(upstream[outlet]),
           sum(wetness > 0)),
-  sprintf("patch_scan: %d patches of four elevation bands (8-neighbourhood)", scan$count),
+  sprintf("patch_scan: %d patches of four elevation bands (8-neighbourhood)", patch_count),
   sprintf("grids in the workspace: %s", paste(sort(as.vector(grids)), collapse = " ")),
-  sprintf("griddescribe spread: %d x %d, cell type %d, min %.3f, max %.3f, mean %.3f",
+  sprintf("grid_describe spread: %d x %d, %s cells, min %.3f, max %.3f, mean %.3f",
           described$rows, described$cols, described$cell_type, described$min, described$max,
           described$mean),
   sprintf("io mode 2 session: %.2f s", local_seconds),
   sprintf("io mode 1 (grid_server on 127.0.0.1:%d): window %s, elev cells %s, spread cells %s",
           port, if (same_window) "identical" else "DIFFERENT",
           if (same_elev) "identical" else "DIFFERENT", if (same_spread) "identical" else "DIFFERENT"),
+  sprintf("grid_map_blocks: 3 x 3 mean of elev in bands of 16 rows on 2 multisession workers, %.2f s",
+          map_seconds),
   sprintf("grid_server retired, exit status %d; its log: %s", server_status, basename(server_log)),
   sprintf("pictures: %s", paste(pictures, collapse = " ")))
 writeLines(lines, file.path(out_dir, "workflow.txt"))

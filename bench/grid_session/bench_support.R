@@ -1,14 +1,29 @@
-# Shared by the grid session benchmark scripts: loading the library and the
-# R wrappers, and timing.
+# Shared by the grid session benchmark scripts: loading the built library
+# (the build tree's, not an installed package's) with the few session calls
+# the benchmarks make through .C, and timing.
 
 bench_load <- function(build) {
-  here <- dirname(normalizePath(sub("^--file=", "", grep("^--file=", commandArgs(),
-                                                          value = TRUE)[1])))
-  repo <- normalizePath(file.path(here, "..", ".."))
-  source(file.path(repo, "r", "mirl.R"))
-  source(file.path(repo, "r", "mirl_grid.R"))
-  mirl_load(file.path(build, "lib"))
-  invisible(repo)
+  path <- file.path(build, "lib", paste0("mirl_lib", .Platform$dynlib.ext))
+  if (!is.loaded("R_spread", PACKAGE = "mirl_lib")) dyn.load(path)
+  invisible(path)
+}
+
+mirl_gridinit <- function(io_mode, source, port = 0L, log = FALSE) {
+  .C("R_gridinit", result = integer(1), as.integer(io_mode), as.character(source),
+     as.integer(port), as.integer(log), PACKAGE = "mirl_lib")$result
+}
+
+mirl_clean_up <- function() invisible(.C("clean_up", PACKAGE = "mirl_lib"))
+
+mirl_setwindow <- function(grid) {
+  out <- .C("R_setwindow", result = integer(1), as.character(grid), y_count = integer(1),
+            x_count = integer(1), y_ll = double(1), x_ll = double(1), cell_size = double(1),
+            block_only = integer(1), PACKAGE = "mirl_lib")
+  list(code = out$result, rows = out$y_count, cols = out$x_count)
+}
+
+mirl_gridserver_retire <- function() {
+  .C("R_gridserver_retire", result = integer(1), PACKAGE = "mirl_lib")$result
 }
 
 # Wall-clock and process CPU seconds (user + system) that expr takes. The

@@ -1,0 +1,24 @@
+#' mirl: raster-grid analysis and grid sessions over mirl_lib
+#'
+#' The package loads the library under the name `mirl_lib`, so that its
+#' `.C` interface stays reachable as `.C("R_spread", ..., PACKAGE =
+#' "mirl_lib")`; the functions of the package are the R-shaped layer over it.
+#'
+#' * Analysis on matrices or single-layer SpatRasters: [cost_spread()],
+#'   [wet_spread()], [patch_scan()], [floyd_warshall()],
+#'   [attribute_distance()], [normal_density()], [connect_rescale()],
+#'   [replace_masked()], [sparse_put()], [sparse_get()], [clip_box()].
+#' * Grid sessions: [grid_open()], [grid_window()], [grid_read()],
+#'   [grid_write()], [grid_read_block()], [grid_write_block()],
+#'   [grid_list()], [grid_describe()], [grid_create()], [grid_copy()],
+#'   [grid_delete()], [grid_server_start()], [grid_map_blocks()].
+#' * System utilities: [file_info()], [short_path()], [computer_name()],
+#'   [process_id()].
+#' * Failures: [mirl_error] conditions and the code table [mirl_codes()].
+#'
+#' Matrices are R matrices the right way round (row 1 the northern edge);
+#' missing cells are `NA`.
+#'
+#' @keywords internal
+#' @useDynLib mirl_lib
+"_PACKAGE"

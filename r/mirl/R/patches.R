@@ -1,0 +1,34 @@
+#' Label patches of equal values
+#'
+#' A patch is a largest set of cells of one and the same non-negative value
+#' that are connected through their 4 or 8 neighbours. Every cell of a patch
+#' gets the patch's number: 0, 1, 2, ... in the order of each patch's first
+#' cell, row after row from the top left.
+#'
+#' @param x An integer-valued matrix or single-layer SpatRaster.
+#' @param neighbours 4 (edges) or 8 (edges and corners).
+#' @param missing The value of cells that belong to no patch, besides `NA`
+#'   and negative values; `NA` for none.
+#' @return The patch numbers in the shape of `x`; missing and negative cells
+#'   keep their values. The attribute `"count"` holds the number of patches.
+#' @section Errors: [mirl_error] with the codes of `patch_scan`, such as -224
+#'   for a neighbourhood other than 4 or 8, or -227 for a grid with more
+#'   cells than 32-bit patch numbers can count.
+#' @examples
+#' m <- matrix(c(1, 1, 2,
+#'               2, 1, 2,
+#'               1, 2, 2), 3, byrow = TRUE)
+#' patch_scan(m, neighbours = 4)
+#' attr(patch_scan(m, neighbours = 8), "count")
+#' @export
+patch_scan <- function(x, neighbours = 4, missing = NA) {
+  g <- as_cells(x, "x")
+  cells <- as_whole(g$values, "x")
+  out <- .C("R_patch_scan", result = integer(1), grid = cells, as.integer(g$nrow),
+            as.integer(g$ncol), as.integer(scalar_number(neighbours, "neighbours")),
+            as.integer(missing), count = integer(1), NAOK = TRUE, PACKAGE = "mirl_lib")
+  checked(out$result, "patch_scan", "patch scan")
+  result <- from_cells(out$grid, g)
+  attr(result, "count") <- out$count
+  result
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(mirl)
+
+test_check("mirl")
