@@ -3,22 +3,18 @@
 #include <cmath>
 #include <vector>
 
+#include "layer.h"
+
 namespace gridio {
 namespace {
 
-// The valid cells of one row: count, extremes, and the mean and sum of
-// squared deviations about it, from the row's own two passes over cells
-// still in the cache. The sums run over the cells' distances from the
-// row's first valid cell, which double precision holds exactly, so that the
-// mean of cells far from zero is not rounded to their magnitude. Four
-// running sums, so that the additions do not wait on one another.
-struct RowSummary {
-  long long count = 0;
-  double minimum = 0, maximum = 0, shift = 0, offset = 0, m2 = 0;
-};
-
+// Two passes over cells still in the cache. The sums run over the cells'
+// distances from the row's first valid cell, which double precision holds
+// exactly, so that the mean of cells far from zero is not rounded to their
+// magnitude. Four running sums, so that the additions do not wait on one
+// another.
 template <typename T>
-RowSummary SummariseRow(const T* cells, int n) {
+RowSummary Summarise(const T* cells, int n) {
   RowSummary row;
   double sum[4] = {0, 0, 0, 0};
   long long count = 0;
@@ -97,21 +93,33 @@ class Accumulator {
 };
 
 template <typename T>
-LayerStats Scan(Layer& layer) {
+std::vector<RowSummary> Scan(Layer& layer) {
   const LayerGrid& grid = layer.grid();
   std::vector<T> row(grid.cols);
-  Accumulator accumulator;
+  std::vector<RowSummary> rows(grid.rows);
   for (int r = 0; r < grid.rows; ++r) {
     layer.ReadLayerSpan(r, 0, grid.cols, row.data());
-    accumulator.Add(SummariseRow(row.data(), grid.cols));
+    rows[r] = Summarise(row.data(), grid.cols);
   }
-  return accumulator.Result();
+  return rows;
 }
 
 }  // namespace
 
-LayerStats ComputeStats(Layer& layer) {
+RowSummary SummariseRow(const int32_t* cells, int n) { return Summarise(cells, n); }
+
+RowSummary SummariseRow(const float* cells, int n) { return Summarise(cells, n); }
+
+LayerStats MergeRows(const std::vector<RowSummary>& rows) {
+  Accumulator accumulator;
+  for (const RowSummary& row : rows) accumulator.Add(row);
+  return accumulator.Result();
+}
+
+std::vector<RowSummary> SummariseLayer(Layer& layer) {
   return layer.cell_type() == GIO_CELLINT ? Scan<int32_t>(layer) : Scan<float>(layer);
 }
+
+LayerStats ComputeStats(Layer& layer) { return MergeRows(SummariseLayer(layer)); }
 
 }  // namespace gridio

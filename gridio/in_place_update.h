@@ -1,0 +1,112 @@
+// Cells written into a layer's raster where they lie, atomically per
+// update: rows given to the layer wait as whole layer rows in memory, and a
+// flush writes only the bytes that changed (cells of rows never written,
+// and unchanged cells of rows written, are not touched), after journaling
+// the bytes it overwrites (rollback_journal.h). Blocks a sparse raster has
+// never held are appended at its end and entered in its block table; a
+// rollback cuts them off again.
+//
+// The raster is a plain TIFF (tiff_layout.h); cells move in the layer's
+// cell class (int32_t or float, 4 bytes), converted to the file's sample
+// type and byte order as GDAL converts them.
+//
+// Ownership: owns the raster's file and its journal, and so the layer's
+// writer lock, until Commit, RollBack or destruction (which rolls back).
+// Thread safety: none; used under the library lock.
+#ifndef GRIDIO_IN_PLACE_UPDATE_H_
+#define GRIDIO_IN_PLACE_UPDATE_H_
+
+#include <gdal.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "raw_file.h"
+#include "rollback_journal.h"
+#include "tiff_layout.h"
+
+namespace gridio {
+
+class InPlaceUpdate {
+ public:
+  // Opens raster for writing and becomes its writer (see RollbackJournal).
+  // Throws GioError (GIO_ERR_OPEN, GIO_ERR_WRITE).
+  explicit InPlaceUpdate(const std::string& raster);
+  ~InPlaceUpdate();
+  InPlaceUpdate(const InPlaceUpdate&) = delete;
+  InPlaceUpdate& operator=(const InPlaceUpdate&) = delete;
+
+  // Reads the raster's layout; true when its cells can be changed in
+  // place: a plain TIFF of width x height samples of file_type in blocks of
+  // block_cols x block_rows, as GDAL sees it. fill is the value of cells of
+  // blocks never written (the nodata value, else 0). Throws GioError
+  // (GIO_ERR_OPEN) when the raster cannot be read.
+  bool Prepare(GDALDataType file_type, GDALDataType cell_type, int width, int height,
+               int block_cols, int block_rows, double fill);
+  // After the raster was replaced at its path (converted for update).
+  void ReopenRaster();
+
+  // The pending copy of layer row row (width cells of the cell class),
+  // made on first use: *fresh then tells the caller to fill it with the
+  // row as it stands. Cells [first, first + count) are to be written.
+  void* PendingRow(int row, int first, int count, bool* fresh);
+  // The pending copy of row, or null.
+  const void* FindPending(int row) const;
+  uint64_t pending_bytes() const { return pending_.size() * row_bytes_; }
+  // Calls f(row, cells) for every pending row, in row order.
+  template <typename F>
+  void ForEachPending(F f) const {
+    for (const auto& entry : pending_) f(entry.first, entry.second.cells.data());
+  }
+
+  // Writes the pending rows into the raster, journal first, and forgets
+  // them. Throws GioError(GIO_ERR_WRITE); the update must then be rolled
+  // back.
+  void Flush();
+  // Flushes, forces the raster's changes to the disk and removes the
+  // journal: the update is done. Throws GioError(GIO_ERR_WRITE).
+  void Commit();
+  // Undoes everything flushed; false when the raster could not be
+  // restored (its journal then stays for the next open).
+  bool RollBack();
+  // Whether any byte of the raster was written.
+  bool wrote() const { return wrote_; }
+
+ private:
+  struct Pending {
+    std::vector<unsigned char> cells;
+    int lo = 0, hi = 0;  // columns to be written
+  };
+  struct Write {
+    uint64_t at;
+    std::vector<unsigned char> bytes;
+  };
+  void Encode(const unsigned char* cells, int count, unsigned char* out) const;
+  void EncodeEntry(uint64_t value, int width, unsigned char* out) const;
+  bool IsFill(const unsigned char* bytes, size_t size) const;
+  void PlanRow(int row, const Pending& pending, JournalSegment* segment, std::vector<Write>* writes,
+               std::map<uint32_t, std::vector<unsigned char>>* new_blocks);
+  void PlanNewBlocks(std::map<uint32_t, std::vector<unsigned char>>* new_blocks,
+                     JournalSegment* segment, std::vector<Write>* writes,
+                     std::vector<Write>* entries);
+
+  std::string raster_;
+  RawFile file_;
+  std::unique_ptr<RollbackJournal> journal_;
+  TiffLayout layout_;
+  GDALDataType file_type_ = GDT_Unknown;
+  GDALDataType cell_type_ = GDT_Unknown;
+  std::vector<unsigned char> fill_;  // one sample of the fill value, as stored
+  uint64_t row_bytes_ = 0;
+  uint64_t original_size_ = 0;
+  uint64_t end_ = 0;  // where the next new block goes
+  std::map<int, Pending> pending_;
+  bool wrote_ = false;
+};
+
+}  // namespace gridio
+
+#endif  // GRIDIO_IN_PLACE_UPDATE_H_
