@@ -41,22 +41,38 @@ uint64_t Get(const unsigned char* p, int width) {
 }
 
 // Catches a segment cut short or never written (zeros, stale bytes); not
-// meant to resist deliberate forgery.
+// meant to resist deliberate forgery. Bytes added in pieces sum as the same
+// bytes added at once.
 class Checksum {
  public:
   void Add(const unsigned char* p, uint64_t n) {
-    while (n >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      Mix(word);
-      p += 8;
-      n -= 8;
+    total_ += n;
+    while (n > 0) {
+      if (held_ == 0 && n >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        Mix(word);
+        p += 8;
+        n -= 8;
+        continue;
+      }
+      tail_[held_++] = *p++;
+      --n;
+      if (held_ == 8) {
+        uint64_t word;
+        std::memcpy(&word, tail_, 8);
+        Mix(word);
+        held_ = 0;
+      }
     }
-    uint64_t tail = 0;
-    for (uint64_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(p[i]) << (8 * i);
-    Mix(tail ^ (n << 56));
   }
-  uint64_t value() const { return h_ ^ (h_ >> 31); }
+  uint64_t value() const {
+    Checksum last = *this;
+    uint64_t tail = 0;
+    for (int i = 0; i < held_; ++i) tail |= static_cast<uint64_t>(tail_[i]) << (8 * i);
+    last.Mix(tail ^ total_);
+    return last.h_ ^ (last.h_ >> 31);
+  }
 
  private:
   void Mix(uint64_t word) {
@@ -64,6 +80,9 @@ class Checksum {
     h_ ^= h_ >> 29;
   }
   uint64_t h_ = 0xcbf29ce484222325ULL;
+  uint64_t total_ = 0;
+  unsigned char tail_[8] = {};
+  int held_ = 0;
 };
 
 struct Header {
