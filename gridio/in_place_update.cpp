@@ -100,51 +100,89 @@ bool InPlaceUpdate::IsFill(const unsigned char* bytes, size_t size) const {
   return true;
 }
 
-// The writes of one pending row: per block it crosses, the bytes from the
-// first to the last that differ from the file (journaled when they lie in
-// the raster as it was), or a new block when the block was never written.
-void InPlaceUpdate::PlanRow(int row, const Pending& pending, JournalSegment* segment,
-                            std::vector<Write>* writes,
-                            std::map<uint32_t, std::vector<unsigned char>>* new_blocks) {
-  const int lo = pending.lo, hi = pending.hi;
-  if (lo >= hi) return;
+// The writes of the pending rows of one block row: per block they cross,
+// each row's bytes from the first to the last that differ from the file
+// (journaled when they lie in the raster as it was), or a new block when
+// the block was never written. The old bytes of a block are read at once
+// for all the rows.
+void InPlaceUpdate::PlanBlockRow(uint32_t block_row, const std::vector<const PendingEntry*>& rows,
+                                 JournalSegment* segment, std::vector<Write>* writes,
+                                 std::map<uint32_t, std::vector<unsigned char>>* new_blocks) {
   const size_t sample = static_cast<size_t>(layout_.sample_bytes);
-  std::vector<unsigned char> fresh(static_cast<size_t>(hi - lo) * sample);
-  Encode(pending.cells.data() + static_cast<size_t>(lo) * 4, hi - lo, fresh.data());
-  std::vector<unsigned char> old;
-  const uint32_t block_row = static_cast<uint32_t>(row) / layout_.block_rows;
   const uint32_t bw = layout_.block_cols;
-  for (uint32_t bc = static_cast<uint32_t>(lo) / bw; bc * bw < static_cast<uint32_t>(hi); ++bc) {
-    const uint32_t c0 = std::max<uint32_t>(lo, bc * bw);
-    const uint32_t c1 = std::min<uint32_t>(hi, (bc + 1) * bw);
-    const unsigned char* bytes = fresh.data() + (c0 - lo) * sample;
-    const size_t size = (c1 - c0) * sample;
-    const uint32_t index = layout_.BlockIndex(block_row, bc);
-    const uint64_t in_block = layout_.OffsetInBlock(row, c0);
-    if (layout_.counts[index] == 0) {
-      if (new_blocks->count(index) == 0 && IsFill(bytes, size)) continue;
-      std::vector<unsigned char>& block = (*new_blocks)[index];
-      if (block.empty()) {
-        block.resize(layout_.BlockBytes(block_row));
-        for (size_t i = 0; i < block.size(); i += sample)
-          std::memcpy(block.data() + i, fill_.data(), sample);
-      }
-      std::memcpy(block.data() + in_block, bytes, size);
-      continue;
-    }
-    const uint64_t at = layout_.offsets[index] + in_block;
-    old.resize(size);
-    if (!file_.ReadAt(at, old.data(), size)) Fail(GIO_ERR_WRITE);
-    size_t first = 0;
-    while (first < size && std::memcmp(old.data() + first, bytes + first, sample) == 0)
-      first += sample;
-    if (first == size) continue;
-    size_t last = size;
-    while (std::memcmp(old.data() + last - sample, bytes + last - sample, sample) == 0)
-      last -= sample;
-    if (at < original_size_) segment->Add(at + first, old.data() + first, last - first);
-    writes->push_back(Write{at + first, std::vector<unsigned char>(bytes + first, bytes + last)});
+  int lo = rows.front()->second.lo, hi = rows.front()->second.hi;
+  std::vector<std::vector<unsigned char>> fresh(rows.size());
+  for (size_t k = 0; k < rows.size(); ++k) {
+    const Pending& p = rows[k]->second;
+    lo = std::min(lo, p.lo);
+    hi = std::max(hi, p.hi);
+    if (p.lo >= p.hi) continue;
+    fresh[k].resize(static_cast<size_t>(p.hi - p.lo) * sample);
+    Encode(p.cells.data() + static_cast<size_t>(p.lo) * 4, p.hi - p.lo, fresh[k].data());
   }
+  std::vector<unsigned char> old;
+  for (uint32_t bc = static_cast<uint32_t>(lo) / bw; bc * bw < static_cast<uint32_t>(hi); ++bc) {
+    const uint32_t index = layout_.BlockIndex(block_row, bc);
+    const bool allocated = layout_.counts[index] != 0;
+    // Rows of this block row to look at, and the old bytes they span.
+    size_t first = rows.size(), last = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const Pending& p = rows[k]->second;
+      if (p.lo < p.hi && static_cast<uint32_t>(p.lo) < (bc + 1) * bw &&
+          static_cast<uint32_t>(p.hi) > bc * bw) {
+        first = std::min(first, k);
+        last = k;
+      }
+    }
+    if (first == rows.size()) continue;
+    const uint32_t row0 = static_cast<uint32_t>(rows[first]->first);
+    const uint64_t base = layout_.OffsetInBlock(row0, bc * bw);
+    if (allocated) {
+      const uint64_t span = layout_.OffsetInBlock(rows[last]->first, bc * bw) - base + bw * sample;
+      old.resize(std::min<uint64_t>(span, layout_.BlockBytes(block_row) - base));
+      if (!file_.ReadAt(layout_.offsets[index] + base, old.data(), old.size())) Fail(GIO_ERR_WRITE);
+    }
+    for (size_t k = first; k <= last; ++k) {
+      const int row = rows[k]->first;
+      const Pending& p = rows[k]->second;
+      const uint32_t c0 = std::max<uint32_t>(p.lo, bc * bw);
+      const uint32_t c1 = std::min<uint32_t>(p.hi, (bc + 1) * bw);
+      if (p.lo >= p.hi || c0 >= c1) continue;
+      const unsigned char* bytes = fresh[k].data() + (c0 - p.lo) * sample;
+      const size_t size = (c1 - c0) * sample;
+      const uint64_t in_block = layout_.OffsetInBlock(row, c0);
+      if (!allocated) {
+        if (new_blocks->count(index) == 0 && IsFill(bytes, size)) continue;
+        std::vector<unsigned char>& block = (*new_blocks)[index];
+        if (block.empty()) {
+          block.resize(layout_.BlockBytes(block_row));
+          for (size_t i = 0; i < block.size(); i += sample)
+            std::memcpy(block.data() + i, fill_.data(), sample);
+        }
+        std::memcpy(block.data() + in_block, bytes, size);
+        continue;
+      }
+      const unsigned char* was = old.data() + (in_block - base);
+      size_t from = 0;
+      while (from < size && std::memcmp(was + from, bytes + from, sample) == 0) from += sample;
+      if (from == size) continue;
+      size_t to = size;
+      while (std::memcmp(was + to - sample, bytes + to - sample, sample) == 0) to -= sample;
+      const uint64_t at = layout_.offsets[index] + in_block + from;
+      if (at < original_size_) segment->Add(at, was + from, to - from);
+      AddWrite(writes, at, bytes + from, to - from);
+    }
+  }
+}
+
+void InPlaceUpdate::AddWrite(std::vector<Write>* writes, uint64_t at, const unsigned char* bytes,
+                             size_t size) {
+  // Rows whose changes meet in the file go out in one write.
+  if (!writes->empty() && writes->back().at + writes->back().bytes.size() == at) {
+    writes->back().bytes.insert(writes->back().bytes.end(), bytes, bytes + size);
+    return;
+  }
+  writes->push_back(Write{at, std::vector<unsigned char>(bytes, bytes + size)});
 }
 
 // New blocks go, one after the other, at the raster's end; their entries
@@ -184,7 +222,17 @@ void InPlaceUpdate::Flush() {
   const TiffLayout before = layout_;
   const uint64_t end_before = end_;
   try {
-    for (const auto& entry : pending_) PlanRow(entry.first, entry.second, &segment, &writes, &new_blocks);
+    std::vector<const PendingEntry*> rows;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+      const uint32_t block_row = static_cast<uint32_t>(it->first) / layout_.block_rows;
+      rows.clear();
+      for (; it != pending_.end() &&
+             static_cast<uint32_t>(it->first) / layout_.block_rows == block_row;
+           ++it) {
+        rows.push_back(&*it);
+      }
+      PlanBlockRow(block_row, rows, &segment, &writes, &new_blocks);
+    }
     PlanNewBlocks(&new_blocks, &segment, &writes, &entries);
     // Not one byte of the raster changes before its old bytes are safe.
     journal_->Append(segment);

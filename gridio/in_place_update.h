@@ -87,8 +87,12 @@ class InPlaceUpdate {
   void Encode(const unsigned char* cells, int count, unsigned char* out) const;
   void EncodeEntry(uint64_t value, int width, unsigned char* out) const;
   bool IsFill(const unsigned char* bytes, size_t size) const;
-  void PlanRow(int row, const Pending& pending, JournalSegment* segment, std::vector<Write>* writes,
-               std::map<uint32_t, std::vector<unsigned char>>* new_blocks);
+  using PendingEntry = std::pair<const int, Pending>;
+  void PlanBlockRow(uint32_t block_row, const std::vector<const PendingEntry*>& rows,
+                    JournalSegment* segment, std::vector<Write>* writes,
+                    std::map<uint32_t, std::vector<unsigned char>>* new_blocks);
+  static void AddWrite(std::vector<Write>* writes, uint64_t at, const unsigned char* bytes,
+                       size_t size);
   void PlanNewBlocks(std::map<uint32_t, std::vector<unsigned char>>* new_blocks,
                      JournalSegment* segment, std::vector<Write>* writes,
                      std::vector<Write>* entries);

@@ -120,7 +120,9 @@ void Layer::WriteRaw(int row, int first, int count, const T* cells) {
     try {
       bool fresh = false;
       T* pending = static_cast<T*>(update_->PendingRow(row, first, count, &fresh));
-      if (fresh) ReadFromDataset(row, 0, info_.grid.cols, pending);
+      // A row written whole needs nothing of what it held.
+      if (fresh && (first != 0 || count != info_.grid.cols))
+        ReadFromDataset(row, 0, info_.grid.cols, pending);
       std::memcpy(pending + first, cells, sizeof(T) * count);
       if (update_->pending_bytes() >= kPendingBytes) {
         FlushPending();

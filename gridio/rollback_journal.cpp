@@ -205,9 +205,19 @@ std::string JournalPathFor(const std::string& raster) {
 }
 
 void JournalSegment::Add(uint64_t offset, const void* old_bytes, uint64_t size) {
+  const unsigned char* p = static_cast<const unsigned char*>(old_bytes);
+  // Ranges that meet in the raster make one record.
+  if (records_ > 0 && last_end_ == offset) {
+    const uint64_t grown = Get(bytes_.data() + last_record_ + 8, 8) + size;
+    for (int i = 0; i < 8; ++i) bytes_[last_record_ + 8 + i] = static_cast<unsigned char>(grown >> (8 * i));
+    bytes_.insert(bytes_.end(), p, p + size);
+    last_end_ += size;
+    return;
+  }
+  last_record_ = bytes_.size();
+  last_end_ = offset + size;
   Put(&bytes_, offset, 8);
   Put(&bytes_, size, 8);
-  const unsigned char* p = static_cast<const unsigned char*>(old_bytes);
   bytes_.insert(bytes_.end(), p, p + size);
   ++records_;
 }

@@ -43,6 +43,8 @@ class JournalSegment {
   friend class RollbackJournal;
   std::vector<unsigned char> bytes_;
   uint32_t records_ = 0;
+  size_t last_record_ = 0;  // where the last record starts in bytes_
+  uint64_t last_end_ = 0;   // the raster offset just past it
 };
 
 class RollbackJournal {
