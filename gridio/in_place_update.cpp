@@ -50,7 +50,6 @@ bool InPlaceUpdate::Prepare(GDALDataType file_type, GDALDataType cell_type, int 
   fill_.assign(layout_.sample_bytes, 0);
   GDALCopyWords(&fill, GDT_Float64, 0, fill_.data(), file_type_, 0, 1);
   if (layout_.swapped) GDALSwapWords(fill_.data(), layout_.sample_bytes, 1, 0);
-  row_bytes_ = static_cast<uint64_t>(width) * 4;
   original_size_ = end_ = id.size;
   return true;
 }
@@ -59,24 +58,29 @@ void InPlaceUpdate::ReopenRaster() {
   if (!file_.Open(raster_, RawFile::Mode::kReadWrite)) Fail(GIO_ERR_OPEN);
 }
 
-void* InPlaceUpdate::PendingRow(int row, int first, int count, bool* fresh) {
-  auto it = pending_.find(row);
-  *fresh = it == pending_.end();
-  if (*fresh) {
-    it = pending_.emplace(row, Pending()).first;
-    it->second.cells.resize(row_bytes_);
-    it->second.lo = first;
-    it->second.hi = first + count;
-  } else {
-    it->second.lo = std::min(it->second.lo, first);
-    it->second.hi = std::max(it->second.hi, first + count);
+void InPlaceUpdate::SetPending(int row, int lo, int hi, const void* full_row) {
+  Pending& p = pending_[row];
+  pending_bytes_ -= p.cells.size();
+  if (!p.cells.empty()) {
+    lo = std::min(lo, p.lo);
+    hi = std::max(hi, p.hi);
   }
-  return it->second.cells.data();
+  p.lo = lo;
+  p.hi = hi;
+  const unsigned char* cells = static_cast<const unsigned char*>(full_row);
+  p.cells.assign(cells + static_cast<size_t>(lo) * 4, cells + static_cast<size_t>(hi) * 4);
+  pending_bytes_ += p.cells.size();
 }
 
-const void* InPlaceUpdate::FindPending(int row) const {
+void InPlaceUpdate::OverlayPending(int row, int first, int count, void* cells) const {
   auto it = pending_.find(row);
-  return it == pending_.end() ? nullptr : it->second.cells.data();
+  if (it == pending_.end()) return;
+  const Pending& p = it->second;
+  const int from = std::max(first, p.lo), to = std::min(first + count, p.hi);
+  if (from >= to) return;
+  std::memcpy(static_cast<unsigned char*>(cells) + static_cast<size_t>(from - first) * 4,
+              p.cells.data() + static_cast<size_t>(from - p.lo) * 4,
+              static_cast<size_t>(to - from) * 4);
 }
 
 void InPlaceUpdate::Encode(const unsigned char* cells, int count, unsigned char* out) const {
@@ -118,7 +122,7 @@ void InPlaceUpdate::PlanBlockRow(uint32_t block_row, const std::vector<const Pen
     hi = std::max(hi, p.hi);
     if (p.lo >= p.hi) continue;
     fresh[k].resize(static_cast<size_t>(p.hi - p.lo) * sample);
-    Encode(p.cells.data() + static_cast<size_t>(p.lo) * 4, p.hi - p.lo, fresh[k].data());
+    Encode(p.cells.data(), p.hi - p.lo, fresh[k].data());
   }
   std::vector<unsigned char> old;
   for (uint32_t bc = static_cast<uint32_t>(lo) / bw; bc * bw < static_cast<uint32_t>(hi); ++bc) {
@@ -248,6 +252,7 @@ void InPlaceUpdate::Flush() {
     throw;
   }
   pending_.clear();
+  pending_bytes_ = 0;
 }
 
 void InPlaceUpdate::Commit() {
@@ -262,6 +267,7 @@ void InPlaceUpdate::Commit() {
 
 bool InPlaceUpdate::RollBack() {
   pending_.clear();
+  pending_bytes_ = 0;
   if (!journal_) return true;
   const bool restored = journal_->RollBack();
   journal_.reset();

@@ -1,8 +1,8 @@
 // Cells written into a layer's raster where they lie, atomically per
-// update: rows given to the layer wait as whole layer rows in memory, and a
-// flush writes only the bytes that changed (cells of rows never written,
-// and unchanged cells of rows written, are not touched), after journaling
-// the bytes it overwrites (rollback_journal.h). Blocks a sparse raster has
+// update: the span of each row that differs from the layer waits in
+// memory, and a flush writes only the bytes that changed (cells of rows
+// never written, and unchanged cells of rows written, are not touched),
+// after journaling the bytes it overwrites (rollback_journal.h). Blocks a sparse raster has
 // never held are appended at its end and entered in its block table; a
 // rollback cuts them off again.
 //
@@ -49,17 +49,20 @@ class InPlaceUpdate {
   // After the raster was replaced at its path (converted for update).
   void ReopenRaster();
 
-  // The pending copy of layer row row (width cells of the cell class),
-  // made on first use: *fresh then tells the caller to fill it with the
-  // row as it stands. Cells [first, first + count) are to be written.
-  void* PendingRow(int row, int first, int count, bool* fresh);
-  // The pending copy of row, or null.
-  const void* FindPending(int row) const;
-  uint64_t pending_bytes() const { return pending_.size() * row_bytes_; }
-  // Calls f(row, cells) for every pending row, in row order.
+  // Makes cells [lo, hi) of full_row (a whole layer row of the cell class,
+  // as it is to be) pending for layer row row; with cells already pending
+  // for the row, the span grows to cover both and takes full_row's cells.
+  void SetPending(int row, int lo, int hi, const void* full_row);
+  // Whether row has pending cells.
+  bool IsPending(int row) const { return pending_.count(row) != 0; }
+  // Puts row's pending cells among cells [first, first + count) of a row
+  // read from the raster.
+  void OverlayPending(int row, int first, int count, void* cells) const;
+  uint64_t pending_bytes() const { return pending_bytes_; }
+  // Calls f(row) for every pending row, in row order.
   template <typename F>
   void ForEachPending(F f) const {
-    for (const auto& entry : pending_) f(entry.first, entry.second.cells.data());
+    for (const auto& entry : pending_) f(entry.first);
   }
 
   // Writes the pending rows into the raster, journal first, and forgets
@@ -77,8 +80,8 @@ class InPlaceUpdate {
 
  private:
   struct Pending {
-    std::vector<unsigned char> cells;
-    int lo = 0, hi = 0;  // columns to be written
+    int lo = 0, hi = 0;               // columns to be written
+    std::vector<unsigned char> cells;  // their values, from column lo
   };
   struct Write {
     uint64_t at;
@@ -104,7 +107,7 @@ class InPlaceUpdate {
   GDALDataType file_type_ = GDT_Unknown;
   GDALDataType cell_type_ = GDT_Unknown;
   std::vector<unsigned char> fill_;  // one sample of the fill value, as stored
-  uint64_t row_bytes_ = 0;
+  uint64_t pending_bytes_ = 0;
   uint64_t original_size_ = 0;
   uint64_t end_ = 0;  // where the next new block goes
   std::map<int, Pending> pending_;

@@ -96,6 +96,9 @@ class Layer {
   void WriteMapped(const WindowMapping& mapping, int layer_row, const Native* cells);
   template <typename Native>
   std::vector<Native>& RowBuffer();
+  // An update's copy of the row being written, as it is to be.
+  template <typename T>
+  std::vector<T>& UpdateRow();
   // Called before every raster access of layer row row. When the access
   // leaves the span of block rows the cache may hold (some 64 KiB, at least
   // one block row), the band's cached blocks are dropped (written first when
@@ -147,6 +150,8 @@ class Layer {
   bool has_mapping_ = false;
   std::vector<int32_t> int_row_;
   std::vector<float> float_row_;
+  std::vector<int32_t> update_int_row_;
+  std::vector<float> update_float_row_;
   // The layer row whose span RowBuffer holds for sampled reads, or -1.
   int buffered_row_ = -1;
   // Rows per block of the band, block rows per cached span, and the first

@@ -93,11 +93,10 @@ void Layer::NoteRowRead(int row, int first, int count) {
 template <typename T>
 void Layer::ReadRaw(int row, int first, int count, T* cells) {
   if (count <= 0) return;
-  if (update_) {
-    if (const void* pending = update_->FindPending(row)) {
-      std::memcpy(cells, static_cast<const T*>(pending) + first, sizeof(T) * count);
-      return;
-    }
+  if (update_ && update_->IsPending(row)) {
+    ReadFromDataset(row, first, count, cells);
+    update_->OverlayPending(row, first, count, cells);
+    return;
   }
   ReadFromDataset(row, first, count, cells);
 }
@@ -113,22 +112,34 @@ void Layer::ReadFromDataset(int row, int first, int count, T* cells) {
   }
 }
 
+template <>
+std::vector<int32_t>& Layer::UpdateRow<int32_t>() {
+  return update_int_row_;
+}
+template <>
+std::vector<float>& Layer::UpdateRow<float>() {
+  return update_float_row_;
+}
+
 template <typename T>
 void Layer::WriteRaw(int row, int first, int count, const T* cells) {
   if (count <= 0) return;
   if (update_) {
     try {
-      bool fresh = false;
-      T* pending = static_cast<T*>(update_->PendingRow(row, first, count, &fresh));
-      // A row written whole needs nothing of what it held.
-      if (fresh && (first != 0 || count != info_.grid.cols))
-        ReadFromDataset(row, 0, info_.grid.cols, pending);
-      std::memcpy(pending + first, cells, sizeof(T) * count);
+      // Only the span that differs from the row as it stands waits.
+      std::vector<T>& now = UpdateRow<T>();
+      now.resize(info_.grid.cols);
+      ReadRaw(row, 0, info_.grid.cols, now.data());
+      int lo = 0, hi = count;
+      while (lo < hi && std::memcmp(&now[first + lo], &cells[lo], sizeof(T)) == 0) ++lo;
+      if (lo == hi) return;
+      while (std::memcmp(&now[first + hi - 1], &cells[hi - 1], sizeof(T)) == 0) --hi;
+      std::memcpy(now.data() + first + lo, cells + lo, sizeof(T) * (hi - lo));
+      update_->SetPending(row, first + lo, first + hi, now.data());
       if (update_->pending_bytes() >= kPendingBytes) {
         FlushPending();
         // GDAL's handle and cached blocks may still hold the raster as it was.
         OpenDataset(update_location_);
-        buffered_row_ = -1;
       }
     } catch (...) {
       // Rows of this update are lost: it may no longer be committed.

@@ -11,9 +11,8 @@ namespace gridio {
 template <typename T>
 void Layer::SummarisePending() {
   std::vector<T> row(info_.grid.cols);
-  update_->ForEachPending([&](int r, const void* cells) {
-    const T* values = static_cast<const T*>(cells);
-    row.assign(values, values + info_.grid.cols);
+  update_->ForEachPending([&](int r) {
+    ReadRaw(r, 0, info_.grid.cols, row.data());
     nodata_.ToMarkers(row.data(), info_.grid.cols);
     row_updates_[r] = SummariseRow(row.data(), info_.grid.cols);
   });
