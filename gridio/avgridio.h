@@ -14,8 +14,8 @@
  *
  * Durability: every close is atomic, also when the writing process dies at
  * any moment. A created layer is a hidden temporary file beside the layer
- * directory until CellLyrClose forces it to the disk and renames it into
- * place. A layer opened read-write is changed in place behind a rollback
+ * directory until CellLyrClose renames it into place (not forced to the
+ * disk first: a power loss may damage a layer created just before it). A layer opened read-write is changed in place behind a rollback
  * journal beside its raster; the close forces the raster to the disk and
  * removes the journal, and the next open of a layer whose writer died plays
  * its journal back (README.md). Blocks a new layer never had stay out of its

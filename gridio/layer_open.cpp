@@ -6,6 +6,7 @@
 
 #include "avgridio.h"
 #include "durable_commit.h"
+#include "durable_file.h"
 #include "gio_error.h"
 #include "layer.h"
 #include "rollback_journal.h"
@@ -18,7 +19,7 @@ namespace {
 
 // Layers at least this wide are tiled: a block written into a new layer
 // then takes the tiles it touches on disk, not its rows' whole width.
-constexpr int kTiledFromCols = 2048;
+constexpr int kTiledFromCols = 8192;
 
 // Options of every raster this library writes: blocks never written stay
 // out of the file (and read as nodata); files beyond 4 GB switch to
@@ -201,7 +202,10 @@ int Layer::Close() {
   bool failed = write_failed_ || CPLGetLastErrorType() >= CE_Failure;
   dataset_.reset();
   failed = failed || CPLGetLastErrorType() >= CE_Failure;
-  if (failed || !CommitFileDurably(partial_file_, target_file_)) {
+  // Renamed without forcing its bytes to the disk first: atomic against a
+  // killed process as it is, and a new layer's fsync would cost as much as
+  // writing it (a power loss may still damage a layer created just before).
+  if (failed || !CommitFile(partial_file_, target_file_)) {
     RemoveQuietly(partial_file_);
     partial_file_.clear();
     return GIO_ERR_WRITE;

@@ -12,8 +12,8 @@ namespace {
 
 using namespace gridio_test;
 
-// Wide enough to be tiled, large enough that an update of many rows
-// flushes to the raster before its close.
+// Large enough that an update of many rows flushes to the raster before
+// its close.
 constexpr int kRows = 2000;
 constexpr int kCols = 2500;
 
@@ -100,9 +100,20 @@ class GridioCrashTest : public GridioTest {
 };
 
 TEST_F(GridioCrashTest, BlockWritesKilledAtRandomMomentsLeaveEachUpdateWhole) {
+  // Tiled by GDAL, as big layers from elsewhere usually are.
   std::vector<float> before(static_cast<size_t>(kRows) * kCols);
   for (size_t i = 0; i < before.size(); ++i) before[i] = -static_cast<float>(i % 997);
-  WriteLayer("g", kRows, kCols, 0, 0, 1, before);
+  fs::create_directory(Path("g"));
+  char* options[] = {const_cast<char*>("TILED=YES"), nullptr};
+  GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), Path("g/layer.tif").c_str(), kCols,
+                               kRows, 1, GDT_Float32, options);
+  ASSERT_NE(ds, nullptr);
+  const double gt[6] = {0, 1, 0, kRows, 0, -1};
+  GDALSetGeoTransform(ds, const_cast<double*>(gt));
+  ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, kCols, kRows, before.data(),
+                         kCols, kRows, GDT_Float32, 0, 0),
+            CE_None);
+  GDALClose(ds);
   const std::vector<Block> updates = Updates(400);
   const std::string layer = Path("g");
   int done = 0;  // updates the layer holds
