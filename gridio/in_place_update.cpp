@@ -10,13 +10,6 @@ namespace gridio {
 
 namespace {
 
-bool HostIsLittleEndian() {
-  const uint16_t one = 1;
-  unsigned char first;
-  std::memcpy(&first, &one, 1);
-  return first == 1;
-}
-
 uint64_t MaxOfWidth(int width) { return width >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * width)) - 1; }
 
 }  // namespace

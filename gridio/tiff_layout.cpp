@@ -24,13 +24,6 @@ constexpr uint16_t kTileByteCounts = 325;
 constexpr uint64_t kMaxEntries = 4096;
 constexpr uint64_t kMaxBlocks = uint64_t{1} << 26;
 
-bool HostIsLittleEndian() {
-  const uint16_t one = 1;
-  unsigned char first;
-  std::memcpy(&first, &one, 1);
-  return first == 1;
-}
-
 struct Entry {
   uint16_t type = 0;
   uint64_t count = 0;

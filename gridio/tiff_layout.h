@@ -9,11 +9,19 @@
 #define GRIDIO_TIFF_LAYOUT_H_
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "raw_file.h"
 
 namespace gridio {
+
+inline bool HostIsLittleEndian() {
+  const uint16_t one = 1;
+  unsigned char first;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
 
 struct TiffLayout {
   bool swapped = false;  // the file's byte order is not this machine's
