@@ -7,6 +7,8 @@
 
 #include <cpl_string.h>
 
+#include <fstream>
+
 #include "gridio_child.h"
 #include "gridio_fixture.h"
 
@@ -285,6 +287,31 @@ TEST_F(GridioInPlaceTest, BigEndianShortIntegersAreUpdatedInPlace) {
   ASSERT_EQ(CellLyrClose(h), GIO_OK);
   EXPECT_EQ(StatOf(tif).st_ino, before.st_ino);
   EXPECT_TRUE(Holds(tif, 3, 1, 2, 4, -300.0f));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GridioInPlaceTest, DamagedJournalsAreDroppedWithoutTouchingTheRaster) {
+  MakeLayer("g", 40, 30);
+  const std::string journal = Path("g/.layer.tif.gridio-journal");
+  const std::vector<std::string> contents = {
+      std::string("gridio-rollback1"),                       // header cut short
+      std::string("gridio-rollback1\x09\0\0\0layer.tif", 29),  // no identity
+      std::string(5000, '\xff'),                              // not a journal
+  };
+  for (const std::string& bytes : contents) {
+    std::ofstream(journal, std::ios::binary) << bytes;
+    EXPECT_EQ(GridExists(Path("g").c_str()), 1);
+    EXPECT_TRUE(Holds(Path("g/layer.tif"), 0, 0, 0, 0, 0));
+    EXPECT_FALSE(fs::exists(journal));
+    // A writer finding one starts afresh too.
+    std::ofstream(journal, std::ios::binary) << bytes;
+    EXPECT_EQ(WriteBlock("g", 1, 2, 3, 4, 8.0f), GIO_OK);
+    EXPECT_TRUE(Holds(Path("g/layer.tif"), 1, 2, 3, 4, 8.0f));
+    MakeLayer("g", 40, 30);
+  }
 }
 
 }  // namespace
