@@ -12,11 +12,15 @@
  * window cells' centres (nearest neighbour). Cells outside the layer, and the
  * layer's own nodata cells, read as the missing markers.
  *
- * Durability: a layer being written is a hidden temporary file beside the
- * layer directory until CellLyrClose; closing renames it into place, so a
- * layer is visible complete or not at all, also after the writing process
- * dies at any moment. The data is not forced to the disk, so a power loss
- * may still lose a layer closed just before it.
+ * Durability: every close is atomic, also when the writing process dies at
+ * any moment. A created layer is a hidden temporary file beside the layer
+ * directory until CellLyrClose renames it into place (not forced to the
+ * disk first: a power loss may damage a layer created just before it). A layer opened read-write is changed in place behind a rollback
+ * journal beside its raster; the close forces the raster to the disk and
+ * removes the journal, and the next open of a layer whose writer died plays
+ * its journal back (README.md). Blocks a new layer never had stay out of its
+ * file and read as nodata. DescribeGridDbl keeps a layer's statistics beside
+ * it while the raster is unchanged.
  *
  * Results: >= 0 success (a handle, a count or 0), or one of the negative
  * GIO_ codes below; GridExists returns 1 or 0. No call throws or aborts on
@@ -72,19 +76,22 @@ GIO_API int GetMissingFloat(float* missing);
 
 /* 1 when path is a directory holding a readable layer, else 0. */
 GIO_API int GridExists(const char* path);
-/* Opens the layer at path for reading (mode 1) or for writing as a private
- * copy that CellLyrClose commits (mode 2; GeoTIFF layers only). evaluation is
+/* Opens the layer at path for reading (mode 1) or for writing in place, the
+ * update committed by CellLyrClose (mode 2; GeoTIFF layers only, converted
+ * once to an uncompressed GeoTIFF under the same name when they cannot be
+ * changed in place; one writer of a layer at a time). evaluation is
  * ignored. Fills the cell type (1 integer, 2 float) and the cell size (the
  * west-east cell width). Returns a handle >= 0. */
 GIO_API int CellLayerOpen(const char* path, int mode, int evaluation, int32_t* cell_type,
                           double* cell_size);
 /* Creates a layer of cell_type (1 or 2) whose grid starts at the box's
  * north-west corner and covers the box in whole cells of cell_size; every
- * cell starts missing. mode must be 2; evaluation is ignored. An existing
- * GeoTIFF layer at path is replaced when the handle is closed. Handle >= 0. */
+ * cell starts missing, and takes no space until written. mode must be 2;
+ * evaluation is ignored. An existing GeoTIFF layer at path is replaced when
+ * the handle is closed. Handle >= 0. */
 GIO_API int CellLayerCreate(const char* path, int mode, int evaluation, int32_t cell_type,
                             double cell_size, const double* box);
-/* Closes the handle; a written layer is flushed and renamed into place.
+/* Closes the handle; a written layer is committed (forced to the disk).
  * 0, or GIO_ERR_WRITE when the layer could not be committed (the previous
  * state then stays), GIO_ERR_HANDLE for an unknown handle. */
 GIO_API int CellLyrClose(int handle);

@@ -1,9 +1,8 @@
 // Putting a finished file in place so that it is seen complete or not at
 // all: it is renamed over its target in one atomic step, so a process that
-// dies at any moment leaves either the old target or the new one. The data
-// is not forced to the disk first: that guards against power loss rather
-// than process death, and costs about as much as the write itself (30 ms per
-// 64 MB here). The OS calls live in durable_file_posix.cpp.
+// dies at any moment leaves either the old target or the new one. Forcing
+// the data to the disk first, against power loss, is CommitFileDurably's
+// (durable_commit.h). The OS calls live in durable_file_posix.cpp.
 #ifndef GRIDIO_DURABLE_FILE_H_
 #define GRIDIO_DURABLE_FILE_H_
 

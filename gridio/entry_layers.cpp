@@ -5,7 +5,7 @@
 #include "layer.h"
 #include "layer_files.h"
 #include "layer_location.h"
-#include "layer_stats.h"
+#include "layer_describe.h"
 #include "library_state.h"
 
 using namespace gridio;
@@ -21,7 +21,7 @@ void RequirePath(const char* path) {
 GIO_API int GridExists(const char* path) {
   const int found = RunEntry([&]() -> int {
     if (!State().set_up || path == nullptr || path[0] == '\0') return 0;
-    const LayerLocation location = LocateLayer(path);
+    const LayerLocation location = LocateRecoveredLayer(path);
     if (location.kind == LayerKind::kNone) return 0;
     Dataset dataset = OpenRaster(location, false);
     RasterInfo info;
@@ -92,7 +92,7 @@ GIO_API int DescribeGridDbl(const char* path, double* cell_size, int32_t* rows_c
       Fail(GIO_ERR_ARGUMENT);
     }
     std::unique_ptr<Layer> layer = Layer::Open(path, GIO_READ);
-    const LayerStats summary = ComputeStats(*layer);
+    const LayerStats summary = DescribedStats(path, &layer);
     const LayerGrid& grid = layer->grid();
     *cell_size = grid.CellSize();
     rows_cols[0] = grid.rows;

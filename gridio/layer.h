@@ -1,16 +1,22 @@
 // One open layer: its GDAL dataset, its grid and nodata rule, and the window
 // rows read from and written to it.
 //
-// A readable layer reads its raster in place. A writable layer (created, or
-// opened in mode 2) writes a private partial file beside the layer directory
-// and becomes visible only when Close renames it over the layer's raster;
-// destroying it without Close throws the partial file away.
+// A readable layer reads its raster in place. A created layer writes a
+// private partial file beside the layer directory (blocks never written
+// stay out of it, sparse) and becomes visible only when Close renames it
+// over the layer's raster. A layer opened in mode 2 is updated in place
+// (in_place_update.h), after converting it once into a raster that can be
+// (an uncompressed GeoTIFF of the same cells, under the raster's own name)
+// when it is not one; Close commits the update, and the statistics kept
+// with the layer follow it exactly. Destroying a writable layer without
+// Close leaves the layer on disk as it was.
 //
 // Thread safety: none; the entry frame serialises every use.
 #ifndef GRIDIO_LAYER_H_
 #define GRIDIO_LAYER_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +24,8 @@
 #include "cell_values.h"
 #include "gdal_raster.h"
 #include "grid_geometry.h"
+#include "in_place_update.h"
+#include "kept_stats.h"
 #include "layer_location.h"
 #include "row_read_ahead.h"
 #include "window_mapping.h"
@@ -39,6 +47,8 @@ class Layer {
 
   int cell_type() const { return info_.cell_type; }
   const LayerGrid& grid() const { return info_.grid; }
+  // The GeoTIFF raster of an opened layer; empty for an ESRI grid.
+  const std::string& raster() const { return raster_; }
 
   // Window row row of window into cells (window.cols cells); window_id
   // changes whenever the window does. Throws GioError.
@@ -60,9 +70,24 @@ class Layer {
  private:
   Layer() = default;
 
+  static std::unique_ptr<Layer> OpenForUpdate(const LayerLocation& location);
+  void OpenDataset(const LayerLocation& location);
+  // Whether the raster as it stands can be updated in place.
+  bool PrepareUpdate();
+  int CloseUpdate();
+  // Writes the pending rows of an update, keeping the row summaries of the
+  // layer's kept statistics (dropped from disk before the first change).
+  // The dataset must be opened again before it is read.
+  void FlushPending();
+  template <typename T>
+  void SummarisePending();
+  void StoreUpdatedStats();
+
   const WindowMapping& MappingFor(const WindowGrid& window, unsigned long window_id);
   template <typename T>
   void ReadRaw(int row, int first, int count, T* cells);
+  template <typename T>
+  void ReadFromDataset(int row, int first, int count, T* cells);
   template <typename T>
   void WriteRaw(int row, int first, int count, const T* cells);
   template <typename Native, typename Out>
@@ -71,6 +96,9 @@ class Layer {
   void WriteMapped(const WindowMapping& mapping, int layer_row, const Native* cells);
   template <typename Native>
   std::vector<Native>& RowBuffer();
+  // An update's copy of the row being written, as it is to be.
+  template <typename T>
+  std::vector<T>& UpdateRow();
   // Called before every raster access of layer row row. When the access
   // leaves the span of block rows the cache may hold (some 64 KiB, at least
   // one block row), the band's cached blocks are dropped (written first when
@@ -93,6 +121,7 @@ class Layer {
   RasterInfo info_;
   NodataRule nodata_;
   bool writable_ = false;
+  std::string raster_;
   // Read-only GeoTIFF layers: where the raster is, and whether it is
   // compressed.
   LayerLocation read_location_;
@@ -104,15 +133,25 @@ class Layer {
   bool read_ahead_tried_ = false;
   std::unique_ptr<RowReadAhead> read_ahead_;
   bool write_failed_ = false;  // writable: blocks were lost, Close must not commit
-  std::string partial_file_;   // writable: the file being written
-  std::string target_file_;    // writable: where Close puts it
-  std::string replaced_file_;  // writable: an older raster that the commit supersedes
+  // Opened in mode 2: the update, and the statistics kept with the layer
+  // before it (when there were any) with the summaries of rows it changed.
+  std::unique_ptr<InPlaceUpdate> update_;
+  LayerLocation update_location_;
+  bool stats_checked_ = false;
+  bool stats_kept_ = false;
+  KeptStats stats_before_;
+  std::map<int, RowSummary> row_updates_;
+  std::string partial_file_;   // created: the file being written
+  std::string target_file_;    // created: where Close puts it
+  std::string replaced_file_;  // created: an older raster that the commit supersedes
 
   WindowMapping mapping_;
   unsigned long mapping_window_id_ = 0;
   bool has_mapping_ = false;
   std::vector<int32_t> int_row_;
   std::vector<float> float_row_;
+  std::vector<int32_t> update_int_row_;
+  std::vector<float> update_float_row_;
   // The layer row whose span RowBuffer holds for sampled reads, or -1.
   int buffered_row_ = -1;
   // Rows per block of the band, block rows per cached span, and the first

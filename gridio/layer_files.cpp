@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "avgridio.h"
-#include "durable_file.h"
+#include "durable_commit.h"
 #include "gdal_raster.h"
 #include "gio_error.h"
+#include "kept_stats.h"
 #include "layer_location.h"
+#include "raw_file.h"
+#include "rollback_journal.h"
 
 namespace gridio {
 
@@ -22,7 +25,8 @@ namespace {
 // An interrupted commit can leave at most the new and the replaced raster.
 constexpr int kMaxRastersPerLayer = 8;
 
-const char* const kCopyOptions[] = {"BIGTIFF=IF_SAFER", nullptr};
+// Blocks the source never held stay out of the copy too.
+const char* const kCopyOptions[] = {"BIGTIFF=IF_SAFER", "SPARSE_OK=TRUE", nullptr};
 
 void RejectNonDirectory(const std::string& dir) {
   std::error_code ec;
@@ -75,6 +79,9 @@ void DeleteLayer(const std::string& dir) {
     std::error_code ec;
     if (!fs::remove(location.raster, ec) || ec) Fail(GIO_ERR_WRITE);
     for (const fs::path& file : side_files) fs::remove(file, ec);
+    // The library's own files beside the raster: it is gone, they are void.
+    RemoveFile(JournalPathFor(location.raster));
+    DropKeptStats(location.raster);
     deleted = true;
   }
   if (!deleted) {
@@ -87,7 +94,7 @@ void DeleteLayer(const std::string& dir) {
 }
 
 void CopyLayer(const std::string& from, const std::string& to) {
-  const LayerLocation source = LocateLayer(from);
+  const LayerLocation source = LocateRecoveredLayer(from);
   if (source.kind == LayerKind::kNone) {
     RejectNonDirectory(from);
     Fail(GIO_ERR_NOT_FOUND);
@@ -110,7 +117,7 @@ void CopyLayer(const std::string& from, const std::string& to) {
   CPLErrorReset();
   copy.reset();
   if (CPLGetLastErrorType() >= CE_Failure) Fail(GIO_ERR_WRITE);
-  if (!CommitFile(partial.path(), (fs::path(target_dir) / kLayerFileName).string()))
+  if (!CommitFileDurably(partial.path(), (fs::path(target_dir) / kLayerFileName).string()))
     Fail(GIO_ERR_WRITE);
   partial.Keep();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "durable_file.h"
+#include "rollback_journal.h"
 
 namespace gridio {
 
@@ -67,6 +68,12 @@ LayerLocation LocateLayer(const std::string& dir) {
     location.kind = LayerKind::kEsriGrid;
     location.raster = root.string();
   }
+  return location;
+}
+
+LayerLocation LocateRecoveredLayer(const std::string& dir) {
+  const LayerLocation location = LocateLayer(dir);
+  if (location.kind == LayerKind::kGeoTiff) RecoverLayer(location.raster);
   return location;
 }
 

@@ -24,6 +24,10 @@ struct LayerLocation {
 // directory, no candidate, several candidates). Does not open the raster.
 LayerLocation LocateLayer(const std::string& dir);
 
+// LocateLayer, after the hot-journal check of a GeoTIFF raster (see
+// rollback_journal.h): what every open of a layer goes through.
+LayerLocation LocateRecoveredLayer(const std::string& dir);
+
 // dir as an absolute path without a trailing separator.
 std::string NormalLayerDirectory(const std::string& dir);
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "avgridio.h"
@@ -17,6 +18,10 @@ constexpr GDALDataType GdalTypeOf() {
 // Below glibc's default trim threshold (128 KiB), so that the freed blocks
 // stay with the process for the next span.
 constexpr long long kCachedBlockBytes = 64 << 10;
+
+// Rows of an update wait in memory up to this many bytes before they are
+// written into the raster.
+constexpr uint64_t kPendingBytes = 16 << 20;
 
 // The read-ahead: started after this many rows read in order from row 0,
 // in chunks of at least kReadAheadRows rows, kReadAheadSlots of them decoded
@@ -88,6 +93,16 @@ void Layer::NoteRowRead(int row, int first, int count) {
 template <typename T>
 void Layer::ReadRaw(int row, int first, int count, T* cells) {
   if (count <= 0) return;
+  if (update_ && update_->IsPending(row)) {
+    ReadFromDataset(row, first, count, cells);
+    update_->OverlayPending(row, first, count, cells);
+    return;
+  }
+  ReadFromDataset(row, first, count, cells);
+}
+
+template <typename T>
+void Layer::ReadFromDataset(int row, int first, int count, T* cells) {
   if (read_ahead_ && read_ahead_->Take(row, first, count, cells)) return;
   NoteRowRead(row, first, count);
   EnterBlockRow(row);
@@ -97,9 +112,42 @@ void Layer::ReadRaw(int row, int first, int count, T* cells) {
   }
 }
 
+template <>
+std::vector<int32_t>& Layer::UpdateRow<int32_t>() {
+  return update_int_row_;
+}
+template <>
+std::vector<float>& Layer::UpdateRow<float>() {
+  return update_float_row_;
+}
+
 template <typename T>
 void Layer::WriteRaw(int row, int first, int count, const T* cells) {
   if (count <= 0) return;
+  if (update_) {
+    try {
+      // Only the span that differs from the row as it stands waits.
+      std::vector<T>& now = UpdateRow<T>();
+      now.resize(info_.grid.cols);
+      ReadRaw(row, 0, info_.grid.cols, now.data());
+      int lo = 0, hi = count;
+      while (lo < hi && std::memcmp(&now[first + lo], &cells[lo], sizeof(T)) == 0) ++lo;
+      if (lo == hi) return;
+      while (std::memcmp(&now[first + hi - 1], &cells[hi - 1], sizeof(T)) == 0) --hi;
+      std::memcpy(now.data() + first + lo, cells + lo, sizeof(T) * (hi - lo));
+      update_->SetPending(row, first + lo, first + hi, now.data());
+      if (update_->pending_bytes() >= kPendingBytes) {
+        FlushPending();
+        // GDAL's handle and cached blocks may still hold the raster as it was.
+        OpenDataset(update_location_);
+      }
+    } catch (...) {
+      // Rows of this update are lost: it may no longer be committed.
+      write_failed_ = true;
+      throw;
+    }
+    return;
+  }
   EnterBlockRow(row);
   // GDAL only reads the buffer of a write.
   if (GDALRasterIO(band_, GF_Write, first, row, count, 1, const_cast<T*>(cells), count, 1,

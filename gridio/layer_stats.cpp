@@ -1,57 +1,81 @@
 #include "layer_stats.h"
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
+
+#include "layer.h"
 
 namespace gridio {
 namespace {
 
-// The valid cells of one row: count, extremes, and the mean and sum of
-// squared deviations about it, from the row's own two passes over cells
-// still in the cache. The sums run over the cells' distances from the
-// row's first valid cell, which double precision holds exactly, so that the
-// mean of cells far from zero is not rounded to their magnitude. Four
-// running sums, so that the additions do not wait on one another.
-struct RowSummary {
-  long long count = 0;
-  double minimum = 0, maximum = 0, shift = 0, offset = 0, m2 = 0;
-};
+// Two passes over cells still in the cache. The sums run over the cells'
+// distances from the row's first valid cell, which double precision holds
+// exactly, so that the mean of cells far from zero is not rounded to their
+// magnitude. Eight lanes of running sums without branches, so that the
+// additions do not wait on one another and the compiler can use vectors.
+constexpr int kLanes = 8;
 
 template <typename T>
-RowSummary SummariseRow(const T* cells, int n) {
+RowSummary Summarise(const T* cells, int n) {
   RowSummary row;
-  double sum[4] = {0, 0, 0, 0};
-  long long count = 0;
-  double lo = 0, hi = 0, shift = 0;
-  for (int i = 0; i < n; ++i) {
+  int start = 0;
+  while (start < n && cells[start] == Marker<T>()) ++start;
+  if (start == n) return row;
+  const double shift = static_cast<double>(cells[start]);
+  double sum[kLanes] = {}, lo[kLanes], hi[kLanes];
+  int64_t count[kLanes] = {};
+  for (int j = 0; j < kLanes; ++j) lo[j] = hi[j] = shift;
+  int i = start;
+  for (; i + kLanes <= n; i += kLanes) {
+    for (int j = 0; j < kLanes; ++j) {
+      const T v = cells[i + j];
+      const bool valid = v != Marker<T>();
+      const double x = static_cast<double>(v);
+      sum[j] += valid ? x - shift : 0.0;
+      count[j] += valid ? 1 : 0;
+      lo[j] = valid && x < lo[j] ? x : lo[j];
+      hi[j] = valid && x > hi[j] ? x : hi[j];
+    }
+  }
+  for (; i < n; ++i) {
     const T v = cells[i];
     if (v == Marker<T>()) continue;
     const double x = static_cast<double>(v);
-    if (count == 0) {
-      lo = hi = shift = x;
-    } else {
-      lo = x < lo ? x : lo;
-      hi = x > hi ? x : hi;
-    }
-    sum[count & 3] += x - shift;
-    ++count;
+    sum[0] += x - shift;
+    ++count[0];
+    lo[0] = x < lo[0] ? x : lo[0];
+    hi[0] = x > hi[0] ? x : hi[0];
   }
-  if (count == 0) return row;
-  const double offset = ((sum[0] + sum[1]) + (sum[2] + sum[3])) / static_cast<double>(count);
-  double m2[4] = {0, 0, 0, 0};
-  long long k = 0;
-  for (int i = 0; i < n; ++i) {
+  int64_t total = 0;
+  double s = 0;
+  for (int j = 0; j < kLanes; ++j) {
+    total += count[j];
+    s += sum[j];
+    row.minimum = j == 0 || lo[j] < row.minimum ? lo[j] : row.minimum;
+    row.maximum = j == 0 || hi[j] > row.maximum ? hi[j] : row.maximum;
+  }
+  const double offset = s / static_cast<double>(total);
+  double m2[kLanes] = {};
+  i = start;
+  for (; i + kLanes <= n; i += kLanes) {
+    for (int j = 0; j < kLanes; ++j) {
+      const T v = cells[i + j];
+      const double d = (static_cast<double>(v) - shift) - offset;
+      m2[j] += v != Marker<T>() ? d * d : 0.0;
+    }
+  }
+  for (; i < n; ++i) {
     if (cells[i] == Marker<T>()) continue;
     const double d = (static_cast<double>(cells[i]) - shift) - offset;
-    m2[k & 3] += d * d;
-    ++k;
+    m2[0] += d * d;
   }
-  row.count = count;
-  row.minimum = lo;
-  row.maximum = hi;
+  double squares = 0;
+  for (int j = 0; j < kLanes; ++j) squares += m2[j];
+  row.count = total;
   row.shift = shift;
   row.offset = offset;
-  row.m2 = (m2[0] + m2[1]) + (m2[2] + m2[3]);
+  row.m2 = squares;
   return row;
 }
 
@@ -97,21 +121,33 @@ class Accumulator {
 };
 
 template <typename T>
-LayerStats Scan(Layer& layer) {
+std::vector<RowSummary> Scan(Layer& layer) {
   const LayerGrid& grid = layer.grid();
   std::vector<T> row(grid.cols);
-  Accumulator accumulator;
+  std::vector<RowSummary> rows(grid.rows);
   for (int r = 0; r < grid.rows; ++r) {
     layer.ReadLayerSpan(r, 0, grid.cols, row.data());
-    accumulator.Add(SummariseRow(row.data(), grid.cols));
+    rows[r] = Summarise(row.data(), grid.cols);
   }
-  return accumulator.Result();
+  return rows;
 }
 
 }  // namespace
 
-LayerStats ComputeStats(Layer& layer) {
+RowSummary SummariseRow(const int32_t* cells, int n) { return Summarise(cells, n); }
+
+RowSummary SummariseRow(const float* cells, int n) { return Summarise(cells, n); }
+
+LayerStats MergeRows(const std::vector<RowSummary>& rows) {
+  Accumulator accumulator;
+  for (const RowSummary& row : rows) accumulator.Add(row);
+  return accumulator.Result();
+}
+
+std::vector<RowSummary> SummariseLayer(Layer& layer) {
   return layer.cell_type() == GIO_CELLINT ? Scan<int32_t>(layer) : Scan<float>(layer);
 }
+
+LayerStats ComputeStats(Layer& layer) { return MergeRows(SummariseLayer(layer)); }
 
 }  // namespace gridio

@@ -84,3 +84,19 @@ test_that("with no window at all a SpatRaster's geometry becomes the window", {
                list(rows = 3L, cols = 2L, x_ll = -6, y_ll = 60, cell_size = 3))
   expect_identical(terra::values(grid_read("r"), mat = FALSE), terra::values(r, mat = FALSE))
 })
+
+test_that("blocks a new grid never had read as NA in terra and take no space", {
+  ws <- local_inprocess_session()
+  grid_make_window(300, 8192, 0, 0, 1)
+  grid_create("sparse")
+  m <- matrix(2.5, 100, 100)
+  grid_write_block("sparse", m, 1, 1)
+  tif <- layer_file(ws, "sparse")
+  # The written cells fit in a few tiles; the grid dense would take
+  # 300 x 8192 x 4 bytes.
+  expect_lt(file.size(tif), 300 * 8192 * 4 / 10)
+  v <- terra::values(terra::rast(tif), mat = TRUE)
+  expected <- matrix(NA_real_, 300, 8192)
+  expected[1:100, 1:100] <- 2.5
+  expect_equal(matrix(v, 300, 8192, byrow = TRUE), expected)
+})
