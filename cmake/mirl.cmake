@@ -11,12 +11,13 @@ function(mirl_warnings target)
 endfunction()
 
 # Drops from the list <var> the files of the other platform: *_windows.cpp
-# on POSIX, *_posix.cpp on Windows.
+# (and *_windows_test.cpp, *_windows_test.c) on POSIX, *_posix.cpp and the
+# like on Windows.
 function(mirl_platform_sources var)
   if(WIN32)
-    list(FILTER ${var} EXCLUDE REGEX "_posix\\.cpp$")
+    list(FILTER ${var} EXCLUDE REGEX "_posix(_test)?\\.(cpp|c)$")
   else()
-    list(FILTER ${var} EXCLUDE REGEX "_windows\\.cpp$")
+    list(FILTER ${var} EXCLUDE REGEX "_windows(_test)?\\.(cpp|c)$")
   endif()
   set(${var} ${${var}} PARENT_SCOPE)
 endfunction()

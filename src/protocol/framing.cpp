@@ -62,8 +62,8 @@ boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payl
   return {};
 }
 
-std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet) {
-  const std::string payload = EncodePacket(packet);
+std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet, WireLayout layout) {
+  const std::string payload = EncodePacket(packet, layout);
   std::string message;
   if (FormatFrameHeader(payload.size(), message)) {
     throw std::length_error("packet too long to frame");
