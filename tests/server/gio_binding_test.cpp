@@ -28,7 +28,7 @@ class GioBindingTest : public gio_test::GioStateTest {};
 TEST_F(GioBindingTest, RealLibraryIsReadyWithItsMarkers) {
   CGIO_Holder holder(gio_test::RealLibraryDir());
   EXPECT_TRUE(holder.IsReady());
-  EXPECT_EQ(GioState().load_report, "avgridio.so loaded;");
+  EXPECT_EQ(GioState().load_report, std::string("avgridio") + mirl::platform::kLibrarySuffix + " loaded;");
   EXPECT_EQ(BoundFunctions(), grd_svr::kGioFunctionCount);
   EXPECT_EQ(GioState().missing_float, -FLT_MAX);
   EXPECT_EQ(GioState().missing_int, -2147483647);
@@ -56,7 +56,7 @@ TEST_F(GioBindingTest, SecondHolderDoesNotLoadAgainNorUnloadTheFirstsLibrary) {
     CGIO_Holder second(FakeDir("does_not_exist"));
     EXPECT_TRUE(second.IsReady());
     EXPECT_EQ(fake.SetupCalls(), 1);
-    EXPECT_EQ(GioState().load_report, "avgridio.so loaded;");
+    EXPECT_EQ(GioState().load_report, std::string("avgridio") + mirl::platform::kLibrarySuffix + " loaded;");
   }
   // The first holder still relies on the library.
   EXPECT_TRUE(first->IsReady());
@@ -101,7 +101,7 @@ TEST_F(GioBindingTest, LibraryWithoutSetUpIsReleasedAtOnce) {
   CGIO_Holder holder(FakeDir("no_setup"));
   EXPECT_FALSE(holder.IsReady());
   EXPECT_EQ(GioState().module, nullptr);
-  EXPECT_EQ(GioState().load_report, "avgridio.so loaded;");
+  EXPECT_EQ(GioState().load_report, std::string("avgridio") + mirl::platform::kLibrarySuffix + " loaded;");
   EXPECT_EQ(BoundFunctions(), 0);
 }
 
@@ -121,7 +121,7 @@ TEST_F(GioBindingTest, RefusedSetUpKeepsTheModuleUntilTheBindingGoes) {
 TEST_F(GioBindingTest, SecondNameIsTriedWhenTheFirstIsAbsent) {
   CGIO_Holder holder(FakeDir("second_name"));
   EXPECT_TRUE(holder.IsReady());
-  EXPECT_EQ(GioState().load_report, "aigridio.so loaded;");
+  EXPECT_EQ(GioState().load_report, std::string("aigridio") + mirl::platform::kLibrarySuffix + " loaded;");
   EXPECT_EQ(GioState().missing_float, -9999.5f);
 }
 

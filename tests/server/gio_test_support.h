@@ -6,7 +6,6 @@
 #ifndef MIRL_TESTS_SERVER_GIO_TEST_SUPPORT_H_
 #define MIRL_TESTS_SERVER_GIO_TEST_SUPPORT_H_
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "platform/debug_output.h"
+#include "platform/dynamic_library.h"
 #include "server/gio_state.h"
 
 namespace gio_test {
@@ -26,11 +26,10 @@ inline std::string FakeDir(const std::string& variant) {
 // The fake library of a folder, opened by the test itself.
 class FakeLibrary {
  public:
-  FakeLibrary(const std::string& variant, const std::string& file_name = "avgridio.so")
-      : handle_(dlopen((FakeDir(variant) + "/" + file_name).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-  ~FakeLibrary() {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
+  explicit FakeLibrary(const std::string& variant, const std::string& base_name = "avgridio")
+      : handle_(mirl::platform::LoadDynamicLibrary(FakeDir(variant) + "/" + base_name +
+                                                   mirl::platform::kLibrarySuffix)) {}
+  ~FakeLibrary() { mirl::platform::UnloadDynamicLibrary(handle_); }
   FakeLibrary(const FakeLibrary&) = delete;
   FakeLibrary& operator=(const FakeLibrary&) = delete;
 
@@ -44,7 +43,7 @@ class FakeLibrary {
  private:
   template <typename F>
   F Call(const char* name) const {
-    return reinterpret_cast<F>(dlsym(handle_, name));
+    return reinterpret_cast<F>(mirl::platform::FindLibrarySymbol(handle_, name));
   }
   void* handle_;
 };
