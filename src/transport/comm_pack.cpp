@@ -118,6 +118,10 @@ void CGSvrCommPack::ReadPayload(boost::shared_ptr<CGSvrPacket>* destination, Han
 
 void CGSvrCommPack::Close() {
   boost::system::error_code ignored;
+  // Closing alone is meant to abort what is pending, but not every Windows
+  // socket layer (Wine's among them) ends a blocked overlapped send on
+  // close; cancelling first ends it everywhere.
+  m_Socket.cancel(ignored);
   m_Socket.close(ignored);
 }
 

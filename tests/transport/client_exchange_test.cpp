@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "client_fixture.h"
+#include "platform/host_info.h"
 
 namespace mirl_test {
 namespace {
@@ -17,12 +18,9 @@ using grd_svr::CGSvrPacket;
 using grd_svr::CGSvrPk_GridOp;
 using grd_svr::CGSvrPk_PingServer;
 
-std::string ThisComputersName() {
-  std::ifstream in("/proc/sys/kernel/hostname");
-  std::string name;
-  std::getline(in, name);
-  return name;
-}
+// The system's own name of this computer (client_host_*_test.cpp check it
+// against the system's calls).
+std::string ThisComputersName() { return mirl::platform::ComputerName(); }
 
 boost::shared_ptr<CGSvrPk_GridOp> GridRequest(int rows, int cols) {
   auto grid = boost::make_shared<CGSvrPk_GridOp>(grd_svr::atRequest, grd_svr::GridWrite);

@@ -1,0 +1,16 @@
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include "protocol/framing.h"
+
+namespace grd_svr {
+namespace {
+
+TEST(FrameErrorTest, IsWsaeinval10022OnWindows) {
+  EXPECT_EQ(FrameError().value(), WSAEINVAL);
+  EXPECT_EQ(FrameError().value(), 10022);
+}
+
+}  // namespace
+}  // namespace grd_svr
