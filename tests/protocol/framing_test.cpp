@@ -3,6 +3,7 @@
 #include <boost/asio/error.hpp>
 #include <boost/make_shared.hpp>
 #include <cerrno>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,7 +37,7 @@ TEST(FrameHeaderTest, LowerCaseHexRightAlignedInEightBlankPaddedCharacters) {
 TEST(FrameHeaderTest, LengthAboveTheMaximumIsNotFramed) {
   std::string h = "unset";
   EXPECT_EQ(FormatFrameHeader(kMaxFrameLength + 1, h), FrameError());
-  EXPECT_EQ(FormatFrameHeader(std::size_t{1} << 32, h), FrameError());
+  EXPECT_EQ(FormatFrameHeader(std::numeric_limits<std::size_t>::max(), h), FrameError());
   EXPECT_EQ(h, "unset");
 }
 
