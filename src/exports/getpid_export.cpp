@@ -22,4 +22,5 @@ MIRL_API int getpid(void) MIRL_GETPID_NOEXCEPT {
 // by name from inside the library binds, at run time, to whichever getpid
 // the process found first, usually the C library's; R_getpid must reach
 // this one.
-extern "C" MIRL_INTERNAL __attribute__((alias("getpid"))) int mirl_own_getpid(void) MIRL_GETPID_NOEXCEPT;
+extern "C" MIRL_INTERNAL __attribute__((alias("getpid"))) int mirl_own_getpid(void)
+    MIRL_GETPID_NOEXCEPT;

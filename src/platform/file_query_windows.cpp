@@ -18,9 +18,9 @@ FileTime FromFileTime(const FILETIME& time) {
 void Describe(const WIN32_FIND_DATAA& data, FoundEntry* entry) {
   entry->name = data.cFileName;
   entry->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  entry->size = entry->is_directory ? 0
-                                    : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                          data.nFileSizeLow;
+  entry->size = entry->is_directory
+                    ? 0
+                    : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry->last_write = FromFileTime(data.ftLastWriteTime);
 }
 

@@ -1,3 +1,5 @@
+#include "platform/memory_status.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -5,7 +7,6 @@
 #include <cstring>
 
 #include "platform/memory_figure.h"
-#include "platform/memory_status.h"
 
 namespace mirl {
 namespace platform {

@@ -1,7 +1,8 @@
+#include "platform/memory_status.h"
+
 #include <windows.h>
 
 #include "platform/memory_figure.h"
-#include "platform/memory_status.h"
 
 namespace mirl {
 namespace platform {

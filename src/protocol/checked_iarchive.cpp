@@ -1,13 +1,13 @@
 #include "protocol/checked_iarchive.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/basic_archive.hpp>
 #include <boost/archive/impl/archive_serializer_map.ipp>
 #include <boost/archive/impl/basic_binary_iarchive.ipp>
 #include <boost/archive/impl/basic_binary_iprimitive.ipp>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,8 +58,7 @@ void CCheckedIArchive::ReadHeader() {
   boost::archive::basic_binary_iarchive<CCheckedIArchive>::init();
   unsigned char sizes[4];
   load_binary(sizes, sizeof(sizes));
-  const bool long_fits =
-      sizes[1] == 4 || (sizes[1] == 8 && layout_ == WireLayout::k64Bit);
+  const bool long_fits = sizes[1] == 4 || (sizes[1] == 8 && layout_ == WireLayout::k64Bit);
   if (sizes[0] != 4 || !long_fits || sizes[2] != 4 || sizes[3] != 8) {
     Refuse("fundamental type sizes of another platform");
   }

@@ -35,8 +35,7 @@ class CWireOArchive
  private:
   friend class boost::archive::detail::interface_oarchive<CWireOArchive>;
   friend class boost::archive::basic_binary_oarchive<CWireOArchive>;
-  friend class boost::archive::basic_binary_oprimitive<CWireOArchive, char,
-                                                       std::char_traits<char>>;
+  friend class boost::archive::basic_binary_oprimitive<CWireOArchive, char, std::char_traits<char>>;
   friend class boost::archive::save_access;
 
   void WriteHeader();

@@ -1,13 +1,12 @@
 #include "transport/comm_pack.h"
 
 #include <array>
-#include <cstddef>
-
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
+#include <cstddef>
 
 #include "platform/sleep.h"
 #include "protocol/large_block.h"

@@ -1,6 +1,5 @@
-#include <winsock2.h>
-
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 #include "protocol/framing.h"
 

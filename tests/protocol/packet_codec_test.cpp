@@ -21,9 +21,9 @@ using grd_svr_test::EndsWith;
 using grd_svr_test::F32;
 using grd_svr_test::F64;
 using grd_svr_test::I32;
+using grd_svr_test::Len;
 using grd_svr_test::PacketPtr;
 using grd_svr_test::Str;
-using grd_svr_test::Len;
 
 PacketPtr RoundTrip(const PacketPtr& p) {
   const std::string frame = EncodeFrame(p);

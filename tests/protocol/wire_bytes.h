@@ -23,8 +23,7 @@ inline std::string U64(std::uint64_t v) { return Raw(v); }
 inline std::string F32(float v) { return Raw(v); }
 inline std::string F64(double v) { return Raw(v); }
 // A size field (string length, collection count) of the layout's width.
-inline std::string Len(std::uint64_t n,
-                       grd_svr::WireLayout layout = grd_svr::NativeWireLayout()) {
+inline std::string Len(std::uint64_t n, grd_svr::WireLayout layout = grd_svr::NativeWireLayout()) {
   return layout == grd_svr::WireLayout::k64Bit ? U64(n) : Raw(static_cast<std::uint32_t>(n));
 }
 // A string as the archive writes it: its length, then the characters.

@@ -76,8 +76,8 @@ TEST(WireLayoutTest, EachLayoutWritesItsHeaderAndItsWidthOfSizeFields) {
   const std::string name = "grid";
   const std::vector<std::int32_t> cells = {7, 8};
   for (WireLayout layout : kLayouts) {
-    const std::string expected = HeaderOf(layout) + Str(name, layout) + Len(2, layout) + I32(7) +
-                                 I32(8);
+    const std::string expected =
+        HeaderOf(layout) + Str(name, layout) + Len(2, layout) + I32(7) + I32(8);
     EXPECT_EQ(WireBytes(layout, name, cells), expected);
   }
   EXPECT_EQ(HeaderOf(WireLayout::k32Bit).size(), 36u);
@@ -177,8 +177,8 @@ TEST(WireLayoutTest, CellsAndDoublesKeepTheirWidthInBothLayouts) {
   op->m_GrdDataFLT = {1.5f, -2.5f};
   for (WireLayout layout : kLayouts) {
     const std::string payload = EncodePacket(op, layout);
-    const std::string tail = Len(0, layout) + Len(2, layout) + grd_svr_test::F32(1.5f) +
-                             grd_svr_test::F32(-2.5f);
+    const std::string tail =
+        Len(0, layout) + Len(2, layout) + grd_svr_test::F32(1.5f) + grd_svr_test::F32(-2.5f);
     EXPECT_TRUE(grd_svr_test::EndsWith(payload, tail));
     EXPECT_NE(payload.find(F64(2.5)), std::string::npos);
   }

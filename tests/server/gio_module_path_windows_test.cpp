@@ -1,8 +1,7 @@
 // Where ModuleDirectory says the running code was loaded from, compared
 // with what Windows itself reports for the program and for a loaded DLL.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -13,7 +12,9 @@ namespace {
 
 using ProbeFn = const char* (*)();
 
-std::string DirectoryOf(const std::string& file) { return file.substr(0, file.find_last_of("\\/")); }
+std::string DirectoryOf(const std::string& file) {
+  return file.substr(0, file.find_last_of("\\/"));
+}
 
 std::string ModuleFile(HMODULE module) {
   char path[MAX_PATH];

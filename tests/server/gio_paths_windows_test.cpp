@@ -11,8 +11,7 @@ using grd_svr::CGIO;
 TEST(GioResolvePathTest, DriveAndRootMakeANameComplete) {
   EXPECT_EQ(CGIO::ResolvePath("C:\\data", "D:\\other\\dem"), "D:\\other\\dem");
   EXPECT_EQ(CGIO::ResolvePath("C:\\data", "D:/other/dem"), "D:/other/dem");
-  EXPECT_EQ(CGIO::ResolvePath("C:\\data", "\\\\server\\share\\dem"),
-            "\\\\server\\share\\dem");
+  EXPECT_EQ(CGIO::ResolvePath("C:\\data", "\\\\server\\share\\dem"), "\\\\server\\share\\dem");
 }
 
 TEST(GioResolvePathTest, ADriveWithoutRootOrARootWithoutDriveIsJoined) {

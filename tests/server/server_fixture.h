@@ -194,5 +194,4 @@ class MemGridTest : public ServerTest {
 
 }  // namespace server_test
 
-
 #endif  // MIRL_TESTS_SERVER_SERVER_FIXTURE_H_

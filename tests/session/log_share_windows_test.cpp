@@ -1,8 +1,7 @@
 // Both log files are opened for appending in shared mode: while the library
 // holds them, another handle can open them for reading and writing.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <string>
@@ -15,9 +14,9 @@
 namespace {
 
 bool OthersCanWrite(const std::string& path) {
-  HANDLE other = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE other =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (other == INVALID_HANDLE_VALUE) return false;
   CloseHandle(other);
   return true;

@@ -14,7 +14,8 @@ void LimitAddressSpace(std::size_t extra_bytes) {
   long pages = 0;
   statm >> pages;
   rlimit limit{};
-  limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + extra_bytes;
+  limit.rlim_cur = limit.rlim_max =
+      static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + extra_bytes;
   setrlimit(RLIMIT_AS, &limit);
 }
 

@@ -1,13 +1,12 @@
 // The system utilities on Windows against the Windows calls themselves: each
 // answer must be what the same call, made here directly, gives.
 #include <direct.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "exports/sysutil_api.h"
 #include "support/loaded_library.h"
@@ -149,7 +148,8 @@ TEST_F(SysutilWindowsTest, NothingMatchingGivesMinus865) {
 
 TEST_F(SysutilWindowsTest, ShortpathIsWhatGetShortPathNameGives) {
   MakeDir("A Directory With A Long Name");
-  const std::string file = MakeFile("A Directory With A Long Name\\a file with a long name.text", 1);
+  const std::string file =
+      MakeFile("A Directory With A Long Name\\a file with a long name.text", 1);
   char expected[MAX_PATH] = {};
   ASSERT_GT(GetShortPathNameA(file.c_str(), expected, MAX_PATH), 0u);
   GuardedBuffer out(MIRL_SHORTPATH_BYTES, std::string(MIRL_SHORTPATH_BYTES - 1, ' '));

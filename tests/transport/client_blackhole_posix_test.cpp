@@ -2,6 +2,7 @@
 // test fills through the POSIX socket calls (Winsock has no such backlog
 // behaviour to rely on).
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,8 +10,6 @@
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "client_fixture.h"
 

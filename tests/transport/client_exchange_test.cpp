@@ -176,7 +176,8 @@ TEST_F(ClientTest, ServerListeningLateIsReachedOnTheThirdAttempt) {
   EXPECT_EQ(resolutions, 3);
   EXPECT_EQ(server.connections(), 1);
   // Three short pauses of 1 ms and two long ones of 2 ms: 7 ms.
-  const std::string refused = "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(LogText(), Repeat(refused, 2) + WaitEntry(2, 3, "0.007000", "0.000000"));
 }
 
@@ -193,7 +194,8 @@ TEST_F(ClientTest, EachExchangeLogsOnlyItsOwnFailures) {
   const std::string after_first = LogText();
   ASSERT_TRUE(client->Exchange(Ping()));
 
-  const std::string refused = "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(after_first, refused + WaitEntry(1, 2, "0.004000", "0.000000"));
   EXPECT_EQ(LogText(), after_first);
   EXPECT_EQ(client->TotalWait(), 5);  // the wait keeps growing over the client's life
@@ -234,7 +236,8 @@ TEST_F(ClientTest, NoAddressAcceptingGivesUpAfterTwentyFiveAttempts) {
 
   EXPECT_EQ(resolutions, 25);
   // One line per attempt, not per address; 25 short and 24 long pauses: 73 ms.
-  const std::string refused = "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(LogText(), Repeat(refused, 25) + WaitEntry(24, 25, "0.073000", "0.000000"));
 }
 

@@ -51,7 +51,8 @@ class FailedAttemptTest : public ClientTest {
     EXPECT_EQ(LogText(), Repeat(line, 25) + WaitEntry(24, 25, kGaveUpSeconds, "0.000000"));
   }
 
-  const std::string invalid_ = "Read error: " + SystemMessage(boost::asio::error::invalid_argument) + "\n";
+  const std::string invalid_ =
+      "Read error: " + SystemMessage(boost::asio::error::invalid_argument) + "\n";
   const std::string end_of_file_ = "Read error: End of file\n";
 };
 

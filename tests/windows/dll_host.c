@@ -58,9 +58,9 @@ static void Analysis(void) {
     for (i = 0; i < 9; ++i) surface[i] = twin[i] = 1.0;
     Check(p_spread(10.0, 2, 2, 3, 3, surface, 1) == 9, "spread reaches 9 cells");
     Check(surface[4] == 10.0 && surface[0] < surface[1], "spread surface falls off");
-    Check(p_R_spread(&result, &value, &row, &col, &rows, &cols, twin, &diagonal) == 9 &&
-              result == 9,
-          "R_spread stores its count");
+    Check(
+        p_R_spread(&result, &value, &row, &col, &rows, &cols, twin, &diagonal) == 9 && result == 9,
+        "R_spread stores its count");
     Check(memcmp(surface, twin, sizeof surface) == 0, "R_spread gives spread's surface");
   }
   if (READY(patch_scan)) {
@@ -109,8 +109,8 @@ static void TimeText(const FILETIME* time, char* text) {
   SYSTEMTIME utc, local;
   FileTimeToSystemTime(time, &utc);
   SystemTimeToTzSpecificLocalTime(NULL, &utc, &local);
-  sprintf(text, "%02d %s %d, %02d:%02d:%02d:%03d", local.wDay, month[local.wMonth - 1],
-          local.wYear, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
+  sprintf(text, "%02d %s %d, %02d:%02d:%02d:%03d", local.wDay, month[local.wMonth - 1], local.wYear,
+          local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
 }
 
 static void WriteBytes(const char* path, int bytes) {
@@ -240,9 +240,9 @@ static void RemoteGrid(int port) {
     int block[4] = {1, 2, 3, 4}, out[4] = {0, 0, 0, 0};
     Check(p_gridcreate("ints", 1) == 1, "gridcreate of an integer grid");
     Check(p_writeblock_int("ints", 3, 5, 2, 2, -1, block, 0) == 1, "writeblock_int");
-    Check(p_readblock_int("ints", 3, 5, 2, 2, 0, -1, out) == 1 &&
-              memcmp(out, block, sizeof out) == 0,
-          "readblock_int reads the block written");
+    Check(
+        p_readblock_int("ints", 3, 5, 2, 2, 0, -1, out) == 1 && memcmp(out, block, sizeof out) == 0,
+        "readblock_int reads the block written");
   }
   if (READY(griddescribe)) {
     int r = 0, c = 0, type = 0;

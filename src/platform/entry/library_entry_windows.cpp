@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/library_entry.h"
+
+#include <windows.h>
 
 // The C runtime calls DllMain at detach before it runs the static
 // destructors, so process-wide state is still alive then.
