@@ -59,14 +59,14 @@ void Decode(const std::uint8_t* data, std::size_t size, bool framed) {
   grd_svr::WireLayout layout = grd_svr::NativeWireLayout();
   const char* bytes = reinterpret_cast<const char*>(data);
   boost::system::error_code ec;
-  if (!framed) {
-    ec = grd_svr::DecodePacket(data, size, packet, &layout);
-  } else if (size < grd_svr::kFrameHeaderLength) {
+  if (framed) {
     ec = grd_svr::DecodeFrame(data, size, packet);
+    if (size >= grd_svr::kFrameHeaderLength) {
+      grd_svr::CCheckedIArchive::DetectLayout(bytes + grd_svr::kFrameHeaderLength,
+                                              size - grd_svr::kFrameHeaderLength, &layout);
+    }
   } else {
-    ec = grd_svr::DecodeFrame(data, size, packet);
-    grd_svr::CCheckedIArchive::DetectLayout(bytes + grd_svr::kFrameHeaderLength,
-                                            size - grd_svr::kFrameHeaderLength, &layout);
+    ec = grd_svr::DecodePacket(data, size, packet, &layout);
   }
   if (ec) {
     if (ec != grd_svr::FrameError() || packet) std::abort();
