@@ -10,6 +10,18 @@ function(mirl_warnings target)
   endif()
 endfunction()
 
+# Drops from the list <var> the files of the other platform: *_windows.cpp
+# (and *_windows_test.cpp, *_windows_test.c) on POSIX, *_posix.cpp and the
+# like on Windows.
+function(mirl_platform_sources var)
+  if(WIN32)
+    list(FILTER ${var} EXCLUDE REGEX "_posix(_test)?\\.(cpp|c)$")
+  else()
+    list(FILTER ${var} EXCLUDE REGEX "_windows(_test)?\\.(cpp|c)$")
+  endif()
+  set(${var} ${${var}} PARENT_SCOPE)
+endfunction()
+
 # mirl_object_library(<name> [DEPENDS <subsystem>...] [LIBS <library>...])
 # Builds every .cpp of the calling folder into the object library mirl_<name>.
 # DEPENDS lists the subsystems whose headers it uses; LIBS the outside
@@ -17,6 +29,7 @@ endfunction()
 function(mirl_object_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS;LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  mirl_platform_sources(srcs)
   if(NOT srcs)
     set(srcs ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
   endif()

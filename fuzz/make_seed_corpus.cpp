@@ -1,5 +1,6 @@
-// Writes the seed corpus: one framed message per packet class, plus the
-// empty pointer, each a file named after its class.
+// Writes the seed corpus: one framed message per packet class in each wire
+// layout, plus the empty pointer in each, every file named after its class
+// and layout.
 // Usage: make_seed_corpus <directory>
 #include <cstdio>
 #include <fstream>
@@ -26,16 +27,22 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   int written = 0;
-  for (const grd_svr_test::PacketPtr& p : grd_svr_test::SamplePackets()) {
-    const grd_svr::CGSvrPacket& packet = *p;
-    std::string name = typeid(packet).name();
-    name = name.substr(name.find("CGSvr"));
-    if (!WriteFile(dir + "/" + name, grd_svr::EncodeFrame(p))) return 1;
+  const struct {
+    grd_svr::WireLayout layout;
+    const char* suffix;
+  } layouts[] = {{grd_svr::WireLayout::k64Bit, "_64"}, {grd_svr::WireLayout::k32Bit, "_32"}};
+  for (const auto& l : layouts) {
+    for (const grd_svr_test::PacketPtr& p : grd_svr_test::SamplePackets()) {
+      const grd_svr::CGSvrPacket& packet = *p;
+      std::string name = typeid(packet).name();
+      name = name.substr(name.find("CGSvr"));
+      if (!WriteFile(dir + "/" + name + l.suffix, grd_svr::EncodeFrame(p, l.layout))) return 1;
+      ++written;
+    }
+    const std::string empty = grd_svr::EncodeFrame(grd_svr_test::PacketPtr(), l.layout);
+    if (!WriteFile(dir + "/empty_pointer" + l.suffix, empty)) return 1;
     ++written;
   }
-  if (!WriteFile(dir + "/empty_pointer", grd_svr::EncodeFrame(grd_svr_test::PacketPtr()))) {
-    return 1;
-  }
-  std::printf("%d seed messages in %s\n", written + 1, dir.c_str());
+  std::printf("%d seed messages in %s\n", written, dir.c_str());
   return 0;
 }

@@ -52,8 +52,11 @@ std::uint64_t ReplyCellsAsked(const CGSvrPacket& request) {
 HandlerReply RequestHandler::HandlePayload(const void* data, std::size_t size,
                                            const std::string& client) {
   Packet request;
-  if (grd_svr::DecodePacket(data, size, request))
-    return RefuseFrame(grd_svr::ErrPackMalformed, "its payload does not decode", client);
+  // Each client is answered in the layout it wrote (a 32-bit client writes
+  // 4-byte size fields), also when its payload is refused.
+  grd_svr::WireLayout layout = grd_svr::NativeWireLayout();
+  if (grd_svr::DecodePacket(data, size, request, &layout))
+    return RefuseFrame(grd_svr::ErrPackMalformed, "its payload does not decode", client, layout);
   Packet reply;
   if (request && !PacketStaysInRoot(*request)) {
     reply = Refuse(request, client, "a name or path leaves the root", grd_svr::ErrPackMalformed);
@@ -67,11 +70,11 @@ HandlerReply RequestHandler::HandlePayload(const void* data, std::size_t size,
     reply = m_IO.HandleRequest(request, error_text);
   }
   NameRepliesRelativeToRoot(*reply, m_Root);
-  return Encode(reply);
+  return Encode(reply, layout);
 }
 
 HandlerReply RequestHandler::RefuseFrame(std::int32_t code, const std::string& reason,
-                                         const std::string& client) {
+                                         const std::string& client, grd_svr::WireLayout layout) {
   Packet reply = boost::make_shared<CGSvrPacket>(grd_svr::atResponse, grd_svr::ErrorReport,
                                                  grd_svr::kPacketSignature);
   {
@@ -79,7 +82,7 @@ HandlerReply RequestHandler::RefuseFrame(std::int32_t code, const std::string& r
     NoteLocked(boost::str(boost::format("Refused a request from %s: %s") % client % reason));
     CGSvrIO::MakeReply(reply, m_Log, code);
   }
-  return Encode(reply);
+  return Encode(reply, layout);
 }
 
 void RequestHandler::Note(const std::string& text) {
@@ -105,14 +108,14 @@ RequestHandler::Packet RequestHandler::Refuse(const Packet& request, const std::
   return CGSvrIO::MakeReply(request, m_Log, code);
 }
 
-HandlerReply RequestHandler::Encode(const Packet& reply) {
+HandlerReply RequestHandler::Encode(const Packet& reply, grd_svr::WireLayout layout) {
   HandlerReply out;
   out.retire = reply->GetActionID() == grd_svr::GridServerRetire &&
                reply->GetActionType() == grd_svr::atResponse &&
                reply->GetErrorCode() == grd_svr::ErrNone;
   std::int32_t fallback = grd_svr::ErrNone;
   try {
-    out.payload = grd_svr::EncodePacket(reply);
+    out.payload = grd_svr::EncodePacket(reply, layout);
     if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return out;
     fallback = grd_svr::ErrGridTooBig;
   } catch (const std::bad_alloc&) {
@@ -131,7 +134,7 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
   }
   reply->ClearData();
   reply->SetErrorCode(fallback);
-  out.payload = grd_svr::EncodePacket(reply);
+  out.payload = grd_svr::EncodePacket(reply, layout);
   if (grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return HandlerReply();
   return out;
 }

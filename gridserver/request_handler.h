@@ -34,6 +34,7 @@
 #include <string>
 
 #include "protocol/packet.h"
+#include "protocol/wire_layout.h"
 #include "server/gsvr_io.h"
 
 namespace grd_svr {
@@ -63,13 +64,16 @@ class RequestHandler {
   RequestHandler(const RequestHandler&) = delete;
   RequestHandler& operator=(const RequestHandler&) = delete;
 
-  // The reply to the request payload of size bytes at data. client names
-  // the peer in log lines. Throws only std::bad_alloc.
+  // The reply to the request payload of size bytes at data, in the wire
+  // layout of the request. client names the peer in log lines. Throws only
+  // std::bad_alloc.
   HandlerReply HandlePayload(const void* data, std::size_t size, const std::string& client);
 
-  // The ErrorReport reply with code for a frame refused before decoding;
-  // reason and client go to the log.
-  HandlerReply RefuseFrame(std::int32_t code, const std::string& reason, const std::string& client);
+  // The ErrorReport reply with code for a frame refused before decoding, in
+  // layout (the server's own when the request's is not known); reason and
+  // client go to the log.
+  HandlerReply RefuseFrame(std::int32_t code, const std::string& reason, const std::string& client,
+                           grd_svr::WireLayout layout = grd_svr::NativeWireLayout());
 
   // Writes one stamped line to the server log, if there is one.
   void Note(const std::string& text);
@@ -79,7 +83,7 @@ class RequestHandler {
  private:
   using Packet = boost::shared_ptr<grd_svr::CGSvrPacket>;
 
-  HandlerReply Encode(const Packet& reply);
+  HandlerReply Encode(const Packet& reply, grd_svr::WireLayout layout);
   // The request answered with code, unserved; reason and client go to the log.
   Packet Refuse(const Packet& request, const std::string& client, const std::string& reason,
                 std::int32_t code);

@@ -9,7 +9,7 @@ namespace {
 const char* const kName = "getpid";
 }  // namespace
 
-MIRL_API int getpid(void) noexcept {
+MIRL_API int getpid(void) MIRL_GETPID_NOEXCEPT {
   try {
     mirl::log_entering(kName);
   } catch (...) {
@@ -22,5 +22,5 @@ MIRL_API int getpid(void) noexcept {
 // by name from inside the library binds, at run time, to whichever getpid
 // the process found first, usually the C library's; R_getpid must reach
 // this one.
-extern "C" __attribute__((visibility("hidden"), alias("getpid"))) int mirl_own_getpid(
-    void) noexcept;
+extern "C" MIRL_INTERNAL __attribute__((alias("getpid"))) int mirl_own_getpid(void)
+    MIRL_GETPID_NOEXCEPT;

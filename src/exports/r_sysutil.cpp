@@ -5,7 +5,7 @@
 #include "exports/sysutil_api.h"
 
 // The library's own getpid under a hidden name (getpid_export.cpp).
-extern "C" __attribute__((visibility("hidden"))) int mirl_own_getpid(void) noexcept;
+extern "C" MIRL_INTERNAL int mirl_own_getpid(void) MIRL_GETPID_NOEXCEPT;
 
 namespace {
 

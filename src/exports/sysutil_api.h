@@ -55,11 +55,7 @@ MIRL_API int R_computername(int* result, char** name);
 /* The calling process's identifier. This export shares the C library's name
  * and, in a program that binds to it, stands in for it: it always gives the
  * true identifier of the process it runs in. */
-#ifdef __cplusplus
-MIRL_API int getpid(void) noexcept;
-#else
-MIRL_API int getpid(void);
-#endif
+MIRL_API int getpid(void) MIRL_GETPID_NOEXCEPT;
 MIRL_API int R_getpid(int* result);
 
 #endif /* MIRL_EXPORTS_SYSUTIL_API_H_ */

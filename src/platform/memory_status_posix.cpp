@@ -3,16 +3,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/memory_figure.h"
 
 namespace mirl {
 namespace platform {
 namespace {
-
-std::atomic<bool> g_overridden{false};
-std::atomic<std::uint64_t> g_override_bytes{0};
 
 // MemAvailable in bytes; 0 when the file or the line is missing (kernels
 // before 3.14 lack it).
@@ -34,17 +32,7 @@ std::uint64_t MemAvailableFromProc() {
 
 }  // namespace
 
-std::uint64_t AvailablePhysicalMemory() {
-  if (g_overridden.load()) return g_override_bytes.load();
-  return MemAvailableFromProc();
-}
-
-void SetAvailablePhysicalMemoryOverride(std::uint64_t bytes) {
-  g_override_bytes.store(bytes);
-  g_overridden.store(true);
-}
-
-void ClearAvailablePhysicalMemoryOverride() { g_overridden.store(false); }
+std::uint64_t SystemAvailablePhysicalMemory() { return MemAvailableFromProc(); }
 
 void AdviseLargePages(void* data, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE

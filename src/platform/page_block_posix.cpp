@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <new>
-#include <utility>
 
 namespace mirl {
 namespace platform {
@@ -17,20 +16,6 @@ PageBlock::PageBlock(std::size_t bytes) {
   if (data == MAP_FAILED) throw std::bad_alloc();
   data_ = data;
   size_ = bytes;
-}
-
-PageBlock::~PageBlock() { Release(); }
-
-PageBlock::PageBlock(PageBlock&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-PageBlock& PageBlock::operator=(PageBlock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
 }
 
 void PageBlock::Release() noexcept {

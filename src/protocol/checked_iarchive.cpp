@@ -6,6 +6,8 @@
 #include <boost/archive/impl/archive_serializer_map.ipp>
 #include <boost/archive/impl/basic_binary_iarchive.ipp>
 #include <boost/archive/impl/basic_binary_iprimitive.ipp>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,18 +24,58 @@ namespace {
 
 }  // namespace
 
-// Boost's standard header: the signature string with its 8-byte length, the
+constexpr std::size_t kSignatureLength = 22;  // "serialization::archive"
+
+// Boost's standard header: the signature string with its length, the
 // library version (2 bytes), four type sizes and the byte-order int.
-constexpr std::size_t kArchiveHeaderLength = 8 + 22 + 2 + 4 + 4;
+constexpr std::size_t HeaderLength(WireLayout layout) {
+  return SizeFieldBytes(layout) + kSignatureLength + 2 + 4 + 4;
+}
+
+bool CCheckedIArchive::DetectLayout(const char* data, std::size_t size, WireLayout* layout) {
+  if (data == nullptr || size < 8) return false;
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(data);
+  if (b[0] != kSignatureLength || b[1] != 0 || b[2] != 0 || b[3] != 0) return false;
+  const bool wide = b[4] == 0 && b[5] == 0 && b[6] == 0 && b[7] == 0;
+  *layout = wide ? WireLayout::k64Bit : WireLayout::k32Bit;
+  return true;
+}
 
 CCheckedIArchive::CCheckedIArchive(CMemoryInputBuffer& source) : Base(source, 0), source_(source) {
+  if (!DetectLayout(source.next(), source.remaining(), &layout_)) Refuse("no archive header");
   // Boost reads the version byte without checking for the end of input.
-  if (source.remaining() < kArchiveHeaderLength) Refuse("shorter than an archive header");
-  init(0);
+  if (source.remaining() < HeaderLength(layout_)) Refuse("shorter than an archive header");
+  ReadHeader();
   const unsigned version = get_library_version();
   if (version < kOldestLibraryVersion || version > boost::archive::BOOST_ARCHIVE_VERSION()) {
     Refuse("unsupported archive library version");
   }
+}
+
+// Boost's own header check demands the reader's size of long, which the
+// layouts do not share.
+void CCheckedIArchive::ReadHeader() {
+  boost::archive::basic_binary_iarchive<CCheckedIArchive>::init();
+  unsigned char sizes[4];
+  load_binary(sizes, sizeof(sizes));
+  const bool long_fits = sizes[1] == 4 || (sizes[1] == 8 && layout_ == WireLayout::k64Bit);
+  if (sizes[0] != 4 || !long_fits || sizes[2] != 4 || sizes[3] != 8) {
+    Refuse("fundamental type sizes of another platform");
+  }
+  std::int32_t byte_order = 0;
+  load_binary(&byte_order, sizeof(byte_order));
+  if (byte_order != 1) Refuse("byte order of another platform");
+}
+
+std::size_t CCheckedIArchive::LoadSizeField() {
+  // Little-endian either way (the header's byte-order check holds the
+  // archive to ours): the narrow field fills the low bytes.
+  std::uint64_t value = 0;
+  const std::size_t width = size_field_bytes();
+  RequireBytes(width, 1);
+  std::memcpy(&value, source_.Take(width), width);
+  if (value > remaining()) Refuse("length exceeds the message");
+  return static_cast<std::size_t>(value);
 }
 
 void CCheckedIArchive::RequireBytes(std::size_t n, std::size_t element_size) const {
@@ -51,9 +93,7 @@ void CCheckedIArchive::DestroyCreated() {
 }
 
 void CCheckedIArchive::load(std::string& s) {
-  std::size_t length = 0;
-  load_binary(&length, sizeof(length));
-  RequireBytes(length, 1);
+  const std::size_t length = LoadSizeField();
   s.resize(length);
   if (length > 0) load_binary(&s[0], length);
 }
@@ -66,8 +106,7 @@ void CCheckedIArchive::load(bool& b) {
 }
 
 void CCheckedIArchive::load_override(boost::serialization::collection_size_type& t) {
-  Base::load_override(t);
-  RequireBytes(t, 1);
+  t = boost::serialization::collection_size_type(LoadSizeField());
 }
 
 // The one pointer of a packet archive is the shared pointer's. When its class

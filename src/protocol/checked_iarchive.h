@@ -13,7 +13,14 @@
 //  - a tracked shared pointer (it would let the packet pointer refer back
 //    to the shared pointer object itself), or a tracking byte other than 0
 //    or 1;
-//  - an archive library version outside [kOldestLibraryVersion, ours].
+//  - an archive library version outside [kOldestLibraryVersion, ours];
+//  - a header whose sizes of int, float and double or byte order are not
+//    ours, or whose size of long does not fit the layout (4 bytes in the
+//    32-bit layout; 4 or 8 in the 64-bit one, which 64-bit Windows and
+//    64-bit Linux writers share; no packet field is a long).
+// Both layouts of wire_layout.h are read, the one the header shows, with
+// the same refusals and limits; a size field of either width is refused
+// before it is narrowed when it exceeds the bytes that are left.
 // Every refusal is a std::exception; callers turn it into their own outcome.
 //
 // Boost frees neither the packet nor its fields when a pointer load fails
@@ -33,6 +40,7 @@
 #include <string>
 
 #include "protocol/memory_buffers.h"
+#include "protocol/wire_layout.h"
 
 namespace grd_svr {
 
@@ -50,6 +58,15 @@ class CCheckedIArchive
 
   // Reads and checks the archive header at once.
   explicit CCheckedIArchive(CMemoryInputBuffer& source);
+
+  // The layout of an archive that begins with the size bytes at data, told
+  // from its first field; false when they cannot begin an archive.
+  static bool DetectLayout(const char* data, std::size_t size, WireLayout* layout);
+
+  // The layout of this archive.
+  WireLayout layout() const { return layout_; }
+  // Bytes of one size field in it.
+  std::size_t size_field_bytes() const { return SizeFieldBytes(layout_); }
 
   // Bytes of the message not yet read.
   std::size_t remaining() const { return source_.remaining(); }
@@ -71,6 +88,11 @@ class CCheckedIArchive
                                                        std::char_traits<char>>;
   friend class boost::archive::load_access;
 
+  void ReadHeader();
+  // A string length or collection count of the archive's width, refused
+  // when it exceeds the bytes left.
+  std::size_t LoadSizeField();
+
   using Base::load;
   void load(std::string& s);
   void load(bool& b);
@@ -86,6 +108,7 @@ class CCheckedIArchive
   void load_override(boost::archive::class_name_type& t);
 
   CMemoryInputBuffer& source_;
+  WireLayout layout_ = NativeWireLayout();
   bool pointer_read_ = false;
   bool tracking_read_ = false;
   CGSvrPacket* created_ = nullptr;

@@ -78,8 +78,8 @@ bool FrameHeaderTooLong(const char* header) {
   return ParseAnnouncedLength(header, value) && value > kMaxFrameLength;
 }
 
-std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet) {
-  const std::string payload = EncodePacket(packet);
+std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet, WireLayout layout) {
+  const std::string payload = EncodePacket(packet, layout);
   std::string message;
   if (FormatFrameHeader(payload.size(), message)) {
     throw std::length_error("packet too long to frame");

@@ -8,17 +8,20 @@
 // packet's class named by its export key.
 //
 // Archive compatibility policy. We write the native format of the Boost we
-// build with: Boost 1.74 on x86-64 writes archive library version 18 (not
-// the 9 of the protocol's first servers) with 8-byte string lengths and
-// collection counts. Boost refuses archives newer than itself, so a peer
-// must use Boost 1.74 or later on a 64-bit little-endian LP64 platform. We
-// read library versions 9 to ours from writers whose int, long, float and
-// double sizes and byte order equal ours; Boost's header check rejects any
-// other writer (a 32-bit or Windows writer records a 4-byte long) before a
-// field is read. Anything we cannot read exactly (a bad header, a foreign
-// format, truncation, trailing bytes, a length or count beyond the bytes
-// present, an unknown export key, any exception, std::length_error
-// included) is the invalid-argument outcome: rejected, never half-read.
+// build with: Boost 1.74 writes archive library version 18 (not the 9 of
+// the protocol's first servers), with 8-byte string lengths and collection
+// counts from a 64-bit build and 4-byte ones from a 32-bit build (the two
+// layouts of wire_layout.h). Boost refuses archives newer than itself, so a
+// peer must use Boost 1.74 or later on a little-endian platform. We read
+// library versions 9 to ours in either layout, from writers with 4-byte int
+// and float, 8-byte double and our byte order, and a long of 4 bytes (or 8
+// in the 64-bit layout: Linux); the header is checked before any field is
+// read. The encoder writes the other layout when asked, so that a server
+// answers each client in the layout its request came in. Anything we cannot
+// read exactly (a bad header, a foreign format, truncation, trailing bytes,
+// a length or count beyond the bytes present, an unknown export key, any
+// exception, std::length_error included) is the invalid-argument outcome:
+// rejected, never half-read.
 //
 // Maximum frame length. A payload may hold at most kMaxFrameLength bytes
 // (128 MiB): a whole 4000 x 4000 grid of 4-byte cells is 64 000 000 bytes,
@@ -42,6 +45,7 @@
 #include <string>
 
 #include "protocol/packet.h"
+#include "protocol/wire_layout.h"
 
 namespace grd_svr {
 
@@ -57,16 +61,18 @@ constexpr int kEncodeRetryPauseMs = 2000;
 // Windows), so that its message is the system's.
 boost::system::error_code FrameError();
 
-// The payload of one packet (an empty pointer encodes as a null pointer).
-// Throws std::exception (boost::archive::archive_exception, std::bad_alloc)
-// when the packet cannot be serialized.
-std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet);
+// The payload of one packet (an empty pointer encodes as a null pointer) in
+// the given layout. Throws std::exception (boost::archive::archive_exception,
+// std::bad_alloc) when the packet cannot be serialized.
+std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet,
+                         WireLayout layout = NativeWireLayout());
 
 // EncodePacket into payload, replacing what it held. Its storage is reused
 // when large enough, so a caller that keeps one string across messages
 // touches fresh memory only when a message outgrows it. Throws as
 // EncodePacket does; payload's contents are then unspecified.
-void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload);
+void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload,
+                      WireLayout layout = NativeWireLayout());
 
 // EncodePacket with the retry rule: after a std::exception, waits
 // kEncodeRetryPauseMs through pause, adds it to wait_ms and tries again, up
@@ -92,15 +98,21 @@ boost::system::error_code ParseFrameHeader(const char* header, std::size_t& payl
 // than kMaxFrameLength bytes: a frame that no retry can make acceptable.
 bool FrameHeaderTooLong(const char* header);
 
-// Decodes a payload of size bytes at data into packet. On success packet
-// holds the decoded packet (empty if the archive held a null pointer). On
-// FrameError packet is untouched. Never throws.
+// Decodes a payload of size bytes at data, in whichever layout it is, into
+// packet. On success packet holds the decoded packet (empty if the archive
+// held a null pointer). On FrameError packet is untouched. When layout is
+// not null it receives the layout the archive header shows, whenever the
+// header shows one, also for a payload refused further on (so that a
+// refusal can be answered in the sender's layout); otherwise it is
+// untouched. Never throws.
 boost::system::error_code DecodePacket(const void* data, std::size_t size,
-                                       boost::shared_ptr<CGSvrPacket>& packet) noexcept;
+                                       boost::shared_ptr<CGSvrPacket>& packet,
+                                       WireLayout* layout = nullptr) noexcept;
 
 // A whole message (header and payload) in one string; throws as EncodePacket
 // does, or std::length_error when the payload is too long to frame.
-std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet);
+std::string EncodeFrame(const boost::shared_ptr<CGSvrPacket>& packet,
+                        WireLayout layout = NativeWireLayout());
 
 // Decodes a whole message of size bytes: a valid header whose length equals
 // the bytes that follow it, and a decodable payload. As DecodePacket.

@@ -22,6 +22,8 @@ class CMemoryInputBuffer : public std::streambuf {
   }
   // Bytes not yet read.
   std::size_t remaining() const { return static_cast<std::size_t>(egptr() - gptr()); }
+  // Where they begin.
+  const char* next() const { return gptr(); }
   // Consumes the next n bytes (n <= remaining()) and returns where they sit,
   // so that a large block is copied once, straight to its destination.
   const char* Take(std::size_t n) {

@@ -15,24 +15,26 @@
 namespace grd_svr {
 namespace {
 
-void WriteArchive(const boost::shared_ptr<CGSvrPacket>& packet, std::streambuf& sink) {
-  boost::archive::binary_oarchive archive(sink, 0);
+void WriteArchive(const boost::shared_ptr<CGSvrPacket>& packet, std::streambuf& sink,
+                  WireLayout layout) {
+  CWireOArchive archive(sink, layout);
   archive << packet;
 }
 
 }  // namespace
 
-std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet) {
+std::string EncodePacket(const boost::shared_ptr<CGSvrPacket>& packet, WireLayout layout) {
   std::string payload;
-  EncodePacketInto(packet, payload);
+  EncodePacketInto(packet, payload, layout);
   return payload;
 }
 
-void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload) {
+void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string& payload,
+                      WireLayout layout) {
   // A counting pass first, so that the payload is built in one allocation
   // and the cells are copied once.
   CStringOutputBuffer counter(nullptr);
-  WriteArchive(packet, counter);
+  WriteArchive(packet, counter, layout);
   payload.clear();
   if (payload.capacity() < counter.written()) {
     // The old storage goes first, so the two are never held at once. A
@@ -43,12 +45,18 @@ void EncodePacketInto(const boost::shared_ptr<CGSvrPacket>& packet, std::string&
     AdviseLargeBlock(&payload[0], payload.capacity());
   }
   CStringOutputBuffer sink(&payload);
-  WriteArchive(packet, sink);
+  WriteArchive(packet, sink, layout);
 }
 
 boost::system::error_code DecodePacket(const void* data, std::size_t size,
-                                       boost::shared_ptr<CGSvrPacket>& packet) noexcept {
+                                       boost::shared_ptr<CGSvrPacket>& packet,
+                                       WireLayout* layout) noexcept {
   if (data == nullptr || size > kMaxFrameLength) return FrameError();
+  WireLayout found;
+  if (layout != nullptr &&
+      CCheckedIArchive::DetectLayout(static_cast<const char*>(data), size, &found)) {
+    *layout = found;
+  }
   try {
     CMemoryInputBuffer source(static_cast<const char*>(data), size);
     boost::shared_ptr<CGSvrPacket> decoded;

@@ -1,5 +1,5 @@
 // The one file that instantiates the packets' export: pointer serializers
-// for binary_oarchive and CCheckedIArchive, registered under their keys.
+// for CWireOArchive and CCheckedIArchive, registered under their keys.
 // clang-format off
 // First: it brings the archive headers in before export.hpp.
 #include "protocol/packet_serialize.h"

@@ -4,8 +4,8 @@
 //
 // Include this header only where packets are encoded or decoded; it brings
 // in the archive headers before export.hpp, as Boost requires of the file
-// that instantiates the exports. Writing uses boost::archive::binary_oarchive;
-// reading uses CCheckedIArchive (the stock binary_iarchive trusts lengths
+// that instantiates the exports. Writing uses CWireOArchive (Boost's binary
+// format in either layout); reading uses CCheckedIArchive (the stock binary_iarchive trusts lengths
 // from the wire, and the field loaders below refuse to compile for it).
 #ifndef MIRL_PROTOCOL_PACKET_SERIALIZE_H_
 #define MIRL_PROTOCOL_PACKET_SERIALIZE_H_
@@ -17,8 +17,8 @@
 
 // clang-format off
 // The archive headers must come before export.hpp.
-#include <boost/archive/binary_oarchive.hpp>
 #include "protocol/checked_iarchive.h"
+#include "protocol/wire_oarchive.h"
 // clang-format on
 
 #include <boost/serialization/array_wrapper.hpp>
@@ -44,7 +44,7 @@ namespace wire {
 // to fit in the bytes left. The cells go straight from the message into
 // storage taken from the cell pool (no zero-fill pass first).
 template <class T>
-void Cells(boost::archive::binary_oarchive& ar, std::vector<T>& cells) {
+void Cells(CWireOArchive& ar, std::vector<T>& cells) {
   ar << cells;
 }
 
@@ -73,7 +73,7 @@ void Cells(CCheckedIArchive& ar, std::vector<T>& cells) {
 
 // A vector of strings, byte for byte as Boost writes std::vector<std::string>
 // (class information, count, item version, then each string), read with the
-// count checked first: every string costs at least its 8-byte length.
+// count checked first: every string costs at least its length field.
 class NameList {
  public:
   explicit NameList(std::vector<std::string>& names) : names_(names) {}
@@ -92,7 +92,7 @@ class NameList {
     boost::serialization::collection_size_type count;
     boost::serialization::item_version_type item_version(0);
     ar >> count >> item_version;
-    ar.RequireBytes(count, sizeof(std::size_t));
+    ar.RequireBytes(count, ar.size_field_bytes());
     names_.assign(count, std::string());
     for (std::string& name : names_) ar >> name;
   }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "platform/shared_file.h"
 #include "session/log.h"
 
 namespace grd_svr {
@@ -9,12 +10,10 @@ namespace grd_svr {
 CMultiLog::CMultiLog(bool console_flag, bool file_flag, const std::string& file_name)
     : m_FileFlag(file_flag), m_ConsoleFlag(console_flag), m_FileName(file_name) {
   if (!m_FileFlag) return;
-  // Append mode never truncates, and POSIX files are shared between
-  // processes as they are.
-  m_File.open(m_FileName, std::ios::out | std::ios::app);
+  mirl::platform::OpenSharedForAppend(m_File, m_FileName);
   if (!m_File.is_open()) {
     m_File.clear();
-    m_File.open("log.txt", std::ios::out | std::ios::app);
+    mirl::platform::OpenSharedForAppend(m_File, "log.txt");
   }
 }
 

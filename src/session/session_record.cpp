@@ -1,5 +1,6 @@
 #include "session/session_record.h"
 
+#include "platform/shared_file.h"
 #include "server/gio.h"
 
 namespace mirl {
@@ -14,7 +15,7 @@ void OpenSessionLog() {
   SessionRecord& s = Session();
   if (s.session_log.is_open()) return;
   s.session_log.clear();
-  s.session_log.open(kSessionLogName, std::ios::out | std::ios::app);
+  mirl::platform::OpenSharedForAppend(s.session_log, kSessionLogName);
 }
 
 void CloseSession() {

@@ -1,13 +1,12 @@
 #include "transport/comm_pack.h"
 
 #include <array>
-#include <cstddef>
-
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
+#include <cstddef>
 
 #include "platform/sleep.h"
 #include "protocol/large_block.h"
@@ -123,6 +122,10 @@ void CGSvrCommPack::ReadPayload(boost::shared_ptr<CGSvrPacket>* destination, Han
 
 void CGSvrCommPack::Close() {
   boost::system::error_code ignored;
+  // Closing alone is meant to abort what is pending, but not every Windows
+  // socket layer (Wine's among them) ends a blocked overlapped send on
+  // close; cancelling first ends it everywhere.
+  m_Socket.cancel(ignored);
   m_Socket.close(ignored);
 }
 

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cmath>
@@ -17,6 +15,7 @@
 #include "analysis/wetspread.h"
 #include "exports/analysis_grid_api.h"
 #include "session/session_record.h"
+#include "support/address_limit.h"
 #include "support/loaded_library.h"
 #include "support/temp_dir.h"
 
@@ -736,17 +735,13 @@ TEST(WetspreadDeep, ExhaustedMemoryReturnsItsCodeWithTheCellsWrittenSoFar) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
 #endif
+  if (!mirl_test::CanLimitAddressSpace()) GTEST_SKIP() << "no address-space limit here";
   EXPECT_EXIT(
       {
         const int n = 2000;
         Net net = Snake(n, n, 0.0);
         // The walk needs some 64 MB of its own for this path; allow 8 MB.
-        std::ifstream statm("/proc/self/statm");
-        long pages = 0;
-        statm >> pages;
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = pages * sysconf(_SC_PAGESIZE) + 8L * 1024 * 1024;
-        setrlimit(RLIMIT_AS, &limit);
+        mirl_test::LimitAddressSpace(std::size_t{8} << 20);
         const int code = net.Spread(1.0, 1, 1);
         const bool partial = net.Wet(1, 1) == 1.0 && net.Wet(n, 1) == 0.0;
         std::_Exit(code == -240 && partial ? 0 : 1);

@@ -296,5 +296,35 @@ TEST(RootRelativeNames, OnlyNamesAtOrBelowTheRootAreRewritten) {
   EXPECT_EQ(relative("/", "/dem"), "dem");
 }
 
+// A 32-bit client writes 4-byte size fields and can read only what it
+// writes: each reply, a refusal included, comes back in the request's layout.
+TEST_F(RequestHandlerTest, EachRequestIsAnsweredInTheLayoutItCameIn) {
+  MakeGrid("dem");
+  for (grd_svr::WireLayout layout : {grd_svr::WireLayout::k32Bit, grd_svr::WireLayout::k64Bit}) {
+    const std::string request = grd_svr::EncodePacket(LoadGrid("dem"), layout);
+    const grid_server::HandlerReply reply =
+        handler_->HandlePayload(request.data(), request.size(), "test peer");
+    Packet packet;
+    grd_svr::WireLayout found = grd_svr::WireLayout::k64Bit;
+    if (layout == found) found = grd_svr::WireLayout::k32Bit;
+    ASSERT_FALSE(grd_svr::DecodePacket(reply.payload.data(), reply.payload.size(), packet, &found));
+    EXPECT_EQ(found, layout);
+    auto* grid = As<grd_svr::CGSvrPk_GridOp>(packet);
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->m_GrdDataFLT, std::vector<float>({1, 2, 3, 4, 5, 6}));
+
+    std::string broken = request;
+    broken.resize(broken.size() - 3);
+    const grid_server::HandlerReply refusal =
+        handler_->HandlePayload(broken.data(), broken.size(), "test peer");
+    found = layout == grd_svr::WireLayout::k64Bit ? grd_svr::WireLayout::k32Bit
+                                                  : grd_svr::WireLayout::k64Bit;
+    ASSERT_FALSE(
+        grd_svr::DecodePacket(refusal.payload.data(), refusal.payload.size(), packet, &found));
+    EXPECT_EQ(found, layout);
+    EXPECT_EQ(packet->GetErrorCode(), grd_svr::ErrPackMalformed);
+  }
+}
+
 }  // namespace
 }  // namespace gridserver_test

@@ -3,6 +3,7 @@
 #include <boost/asio/error.hpp>
 #include <boost/make_shared.hpp>
 #include <cerrno>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,7 +37,7 @@ TEST(FrameHeaderTest, LowerCaseHexRightAlignedInEightBlankPaddedCharacters) {
 TEST(FrameHeaderTest, LengthAboveTheMaximumIsNotFramed) {
   std::string h = "unset";
   EXPECT_EQ(FormatFrameHeader(kMaxFrameLength + 1, h), FrameError());
-  EXPECT_EQ(FormatFrameHeader(std::size_t{1} << 32, h), FrameError());
+  EXPECT_EQ(FormatFrameHeader(std::numeric_limits<std::size_t>::max(), h), FrameError());
   EXPECT_EQ(h, "unset");
 }
 
@@ -73,7 +74,7 @@ TEST(FrameHeaderTest, RejectsLengthsAboveTheMaximumBeforeAnyBufferIsSized) {
 
 TEST(FrameErrorTest, IsTheSystemInvalidArgument) {
   EXPECT_EQ(FrameError(), boost::system::error_code(boost::asio::error::invalid_argument));
-  EXPECT_EQ(FrameError().value(), EINVAL);
+  EXPECT_EQ(FrameError().category(), boost::system::system_category());
 }
 
 TEST(DecodeFrameTest, HeaderMustCountExactlyTheBytesThatFollow) {

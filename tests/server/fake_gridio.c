@@ -5,7 +5,11 @@
 #include <stdint.h>
 #include <string.h>
 
+#ifdef _WIN32
+#define FAKE_API __declspec(dllexport)
+#else
 #define FAKE_API __attribute__((visibility("default")))
+#endif
 
 #ifndef FAKE_SETUP_RESULT
 #define FAKE_SETUP_RESULT 1

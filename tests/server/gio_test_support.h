@@ -6,7 +6,6 @@
 #ifndef MIRL_TESTS_SERVER_GIO_TEST_SUPPORT_H_
 #define MIRL_TESTS_SERVER_GIO_TEST_SUPPORT_H_
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -14,11 +13,17 @@
 #include <vector>
 
 #include "platform/debug_output.h"
+#include "platform/dynamic_library.h"
 #include "server/gio_state.h"
 
 namespace gio_test {
 
 inline std::string RealLibraryDir() { return MIRL_BINARY_DIR "/lib"; }
+// The real grid I/O library needs GDAL and is built only where GDAL is (not
+// for Windows); the tests that read and write grids through it skip without.
+constexpr bool kHaveRealLibrary = MIRL_HAVE_GRIDIO != 0;
+#define MIRL_SKIP_WITHOUT_REAL_LIBRARY() \
+  if (!gio_test::kHaveRealLibrary) GTEST_SKIP() << "no grid I/O library built for this platform"
 inline std::string FakeDir(const std::string& variant) {
   return std::string(MIRL_FAKE_GRIDIO_DIR) + "/fake_" + variant;
 }
@@ -26,11 +31,10 @@ inline std::string FakeDir(const std::string& variant) {
 // The fake library of a folder, opened by the test itself.
 class FakeLibrary {
  public:
-  FakeLibrary(const std::string& variant, const std::string& file_name = "avgridio.so")
-      : handle_(dlopen((FakeDir(variant) + "/" + file_name).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-  ~FakeLibrary() {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
+  explicit FakeLibrary(const std::string& variant, const std::string& base_name = "avgridio")
+      : handle_(mirl::platform::LoadDynamicLibrary(FakeDir(variant) + "/" + base_name +
+                                                   mirl::platform::kLibrarySuffix)) {}
+  ~FakeLibrary() { mirl::platform::UnloadDynamicLibrary(handle_); }
   FakeLibrary(const FakeLibrary&) = delete;
   FakeLibrary& operator=(const FakeLibrary&) = delete;
 
@@ -44,7 +48,7 @@ class FakeLibrary {
  private:
   template <typename F>
   F Call(const char* name) const {
-    return reinterpret_cast<F>(dlsym(handle_, name));
+    return reinterpret_cast<F>(mirl::platform::FindLibrarySymbol(handle_, name));
   }
   void* handle_;
 };

@@ -27,6 +27,7 @@ class LayerCacheTest : public server_test::ServerTest {
  protected:
   void SetUp() override {
     ServerTest::SetUp();
+    if (IsSkipped()) return;
     mirl::platform::SetAvailablePhysicalMemoryOverride(MB(20));
     ASSERT_EQ(Window(3, 4), grd_svr::ErrNone);
     ASSERT_EQ(CacheState().capacity, 16u);

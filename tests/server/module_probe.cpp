@@ -2,9 +2,10 @@
 // says it was loaded from.
 #include <string>
 
+#include "exports/mirl_api.h"
 #include "platform/module_path.h"
 
-extern "C" __attribute__((visibility("default"))) const char* ProbeModuleDirectory() {
+MIRL_API const char* ProbeModuleDirectory() {
   static std::string directory;
   directory = mirl::platform::ModuleDirectory();
   return directory.c_str();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "client_fixture.h"
+#include "platform/host_info.h"
 
 namespace mirl_test {
 namespace {
@@ -17,12 +18,9 @@ using grd_svr::CGSvrPacket;
 using grd_svr::CGSvrPk_GridOp;
 using grd_svr::CGSvrPk_PingServer;
 
-std::string ThisComputersName() {
-  std::ifstream in("/proc/sys/kernel/hostname");
-  std::string name;
-  std::getline(in, name);
-  return name;
-}
+// The system's own name of this computer (client_host_*_test.cpp check it
+// against the system's calls).
+std::string ThisComputersName() { return mirl::platform::ComputerName(); }
 
 boost::shared_ptr<CGSvrPk_GridOp> GridRequest(int rows, int cols) {
   auto grid = boost::make_shared<CGSvrPk_GridOp>(grd_svr::atRequest, grd_svr::GridWrite);
@@ -178,7 +176,8 @@ TEST_F(ClientTest, ServerListeningLateIsReachedOnTheThirdAttempt) {
   EXPECT_EQ(resolutions, 3);
   EXPECT_EQ(server.connections(), 1);
   // Three short pauses of 1 ms and two long ones of 2 ms: 7 ms.
-  const std::string refused = "Connect error: " + SystemMessage(ECONNREFUSED) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(LogText(), Repeat(refused, 2) + WaitEntry(2, 3, "0.007000", "0.000000"));
 }
 
@@ -195,7 +194,8 @@ TEST_F(ClientTest, EachExchangeLogsOnlyItsOwnFailures) {
   const std::string after_first = LogText();
   ASSERT_TRUE(client->Exchange(Ping()));
 
-  const std::string refused = "Connect error: " + SystemMessage(ECONNREFUSED) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(after_first, refused + WaitEntry(1, 2, "0.004000", "0.000000"));
   EXPECT_EQ(LogText(), after_first);
   EXPECT_EQ(client->TotalWait(), 5);  // the wait keeps growing over the client's life
@@ -236,7 +236,8 @@ TEST_F(ClientTest, NoAddressAcceptingGivesUpAfterTwentyFiveAttempts) {
 
   EXPECT_EQ(resolutions, 25);
   // One line per attempt, not per address; 25 short and 24 long pauses: 73 ms.
-  const std::string refused = "Connect error: " + SystemMessage(ECONNREFUSED) + "\n";
+  const std::string refused =
+      "Connect error: " + SystemMessage(boost::asio::error::connection_refused) + "\n";
   EXPECT_EQ(LogText(), Repeat(refused, 25) + WaitEntry(24, 25, "0.073000", "0.000000"));
 }
 

@@ -11,7 +11,9 @@
 #include <sstream>
 #include <string>
 
+#include <boost/asio/error.hpp>
 #include <boost/make_shared.hpp>
+#include <boost/system/error_code.hpp>
 #include <gtest/gtest.h>
 
 #include "protocol/packets.h"
@@ -32,7 +34,11 @@ inline grd_svr::TransportTiming FastTiming() {
   return timing;
 }
 
-inline std::string SystemMessage(int error_number) { return std::strerror(error_number); }
+// The system's text for an error as the client logs it (strerror's on
+// POSIX, FormatMessage's on Windows).
+inline std::string SystemMessage(boost::asio::error::basic_errors error) {
+  return boost::system::error_code(error).message();
+}
 
 class ClientTest : public ::testing::Test {
  protected:

@@ -43,14 +43,6 @@ TEST(AddWait, SumsAndStopsAtTheLargestValue) {
   EXPECT_EQ(wait, top);
 }
 
-TEST(ClientHostName, IsTheKernelsHostName) {
-  std::ifstream in("/proc/sys/kernel/hostname");
-  std::string expected;
-  std::getline(in, expected);
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(grd_svr::ClientHostName(), expected);
-}
-
 TEST(SleepMilliseconds, WaitsAtLeastTheAskedTime) {
   const auto start = std::chrono::steady_clock::now();
   mirl::platform::SleepMilliseconds(30);

@@ -4,7 +4,7 @@
 
 #include "platform/file_time.h"
 #include "sysutil/time_text.h"
-#include "sysutil_fixture.h"
+#include "sysutil_posix_fixture.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "exports/sysutil_api.h"
-#include "sysutil_fixture.h"
+#include "sysutil_posix_fixture.h"
 
 namespace {
 
 using mirl_test::ExpectedTimeText;
 using mirl_test::GuardedBuffer;
+using mirl_test::SetTime;
 
 // A zone three hours east of UTC without daylight saving.
 constexpr const char* kZone = "XST-3";

@@ -1,0 +1,48 @@
+# Checks the export table of mirl_lib.dll against the Linux version script:
+# exactly the same names, plain (no decoration), and no import of mingw's
+# runtime DLLs (so that the DLL loads on a Windows that has none of them).
+# Run as: cmake -DDLL=... -DMAP=... -DOBJDUMP=... -P check_exports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(.*)" table "${dump}")
+set(table "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "\n[ \t]*\n.*" "" table "${table}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+set(exported "")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
+  list(APPEND exported "${name}")
+endforeach()
+
+file(READ ${MAP} map)
+string(REGEX MATCH "global:(.*)local:" section "${map}")
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*;" names "${CMAKE_MATCH_1}")
+set(expected "")
+foreach(name IN LISTS names)
+  string(REPLACE ";" "" name "${name}")
+  list(APPEND expected "${name}")
+endforeach()
+
+list(SORT exported)
+list(SORT expected)
+list(LENGTH expected count)
+if(NOT exported STREQUAL expected)
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${expected})
+  set(missing ${expected})
+  if(exported)
+    list(REMOVE_ITEM missing ${exported})
+  endif()
+  message(FATAL_ERROR "exports differ from ${MAP}\n  not in the map: ${extra}\n  missing: ${missing}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(import IN LISTS imports)
+  if(import MATCHES "lib(stdc\\+\\+|gcc|winpthread)")
+    message(FATAL_ERROR "mirl_lib.dll needs a mingw runtime DLL: ${import}")
+  endif()
+endforeach()
+message(STATUS "${count} exports, as in the map; imports: ${imports}")
