@@ -167,6 +167,7 @@ void Connection::Send(HandlerReply reply) {
     return;
   }
   m_Reply = std::move(reply);
+  m_Pieces = m_Reply.payload.Pieces();
   m_State = State::kSending;
   m_Sent = 0;
   ArmTimer();
@@ -175,20 +176,24 @@ void Connection::Send(HandlerReply reply) {
 
 void Connection::WriteSome() {
   auto self = shared_from_this();
-  auto done = [self](const boost::system::error_code& error, std::size_t bytes) {
-    self->OnWrite(error, bytes);
+  // What is left of the header and the payload's pieces, from m_Sent on.
+  std::vector<boost::asio::const_buffer> buffers;
+  buffers.reserve(m_Pieces.size() + 1);
+  std::size_t skip = m_Sent;
+  auto unsent = [&](const char* data, std::size_t size) {
+    if (skip >= size) {
+      skip -= size;
+      return;
+    }
+    buffers.emplace_back(data + skip, size - skip);
+    skip = 0;
   };
-  const std::string& header = m_Reply.header;
-  const std::string& payload = m_Reply.payload;
-  if (m_Sent < header.size()) {
-    const std::array<boost::asio::const_buffer, 2> buffers = {
-        boost::asio::buffer(header.data() + m_Sent, header.size() - m_Sent),
-        boost::asio::buffer(payload)};
-    m_Socket.async_write_some(buffers, done);
-  } else {
-    const std::size_t at = m_Sent - header.size();
-    m_Socket.async_write_some(boost::asio::buffer(payload.data() + at, payload.size() - at), done);
-  }
+  unsent(m_Reply.header.data(), m_Reply.header.size());
+  for (const grd_svr::CPayloadPieces::Piece& piece : m_Pieces) unsent(piece.data, piece.size);
+  m_Socket.async_write_some(buffers,
+                            [self](const boost::system::error_code& error, std::size_t bytes) {
+                              self->OnWrite(error, bytes);
+                            });
 }
 
 void Connection::OnWrite(const boost::system::error_code& error, std::size_t bytes) {
@@ -204,6 +209,7 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
     return;
   }
   const bool retire = m_Reply.retire;
+  m_Pieces.clear();
   m_Reply = HandlerReply();
   boost::system::error_code ignored;
   m_Socket.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);

@@ -109,6 +109,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::size_t m_Received = 0;
 
   HandlerReply m_Reply;
+  std::vector<grd_svr::CPayloadPieces::Piece> m_Pieces;
   std::size_t m_Sent = 0;
 
   std::array<char, 4096> m_Discard;

@@ -77,8 +77,11 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
                reply->GetErrorCode() == grd_svr::ErrNone;
   std::int32_t fallback = grd_svr::ErrNone;
   try {
-    out.payload = grd_svr::EncodePacket(reply);
-    if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return out;
+    grd_svr::EncodePacketPieces(reply, out.payload);
+    if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) {
+      out.packet = reply;
+      return out;
+    }
     fallback = grd_svr::ErrGridTooBig;
   } catch (const std::bad_alloc&) {
     fallback = grd_svr::ErrGridMemAlloc;
@@ -96,8 +99,9 @@ HandlerReply RequestHandler::Encode(const Packet& reply) {
   }
   reply->ClearData();
   reply->SetErrorCode(fallback);
-  out.payload = grd_svr::EncodePacket(reply);
+  grd_svr::EncodePacketPieces(reply, out.payload);
   if (grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return HandlerReply();
+  out.packet = reply;
   return out;
 }
 

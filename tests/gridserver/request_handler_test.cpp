@@ -42,7 +42,7 @@ class RequestHandlerTest : public ::testing::Test {
   static std::string Payload(const Packet& request) { return grd_svr::EncodePacket(request); }
   static Packet Decode(const grid_server::HandlerReply& reply, bool* retire = nullptr) {
     if (retire != nullptr) *retire = reply.retire;
-    const std::string message = reply.header + reply.payload;
+    const std::string message = reply.header + reply.payload.Join();
     Packet packet;
     EXPECT_FALSE(grd_svr::DecodeFrame(message.data(), message.size(), packet));
     return packet;
