@@ -22,6 +22,7 @@ constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
 // bytes read from it meanwhile.
 constexpr int kDrainTimeoutMs = 1000;
 constexpr std::size_t kMaxDrainBytes = std::size_t{1} << 20;
+constexpr std::size_t kDiscardChunk = 4096;
 
 // Blanks, then hexadecimal digits only: a header that is well formed but
 // whose length ParseFrameHeader still refused, so too long.
@@ -50,7 +51,9 @@ Connection::Connection(boost::asio::ip::tcp::socket socket, ConnectionManager& m
 }
 
 void Connection::Start() {
-  m_RequestDeadline = Clock::now() + std::chrono::milliseconds(m_Limits.request_timeout_ms);
+  const Clock::time_point now = Clock::now();
+  m_RequestDeadline = now + std::chrono::milliseconds(m_Limits.request_timeout_ms);
+  m_HeaderDeadline = now + std::chrono::milliseconds(m_Limits.header_timeout_ms);
   ArmTimer();
   ReadHeader();
 }
@@ -81,6 +84,7 @@ void Connection::ReadHeader() {
 }
 
 void Connection::OnHeader(const boost::system::error_code&) {
+  m_HeaderRead = true;
   std::size_t length = 0;
   if (grd_svr::ParseFrameHeader(m_Header, length)) {
     if (WellFormedHeader(m_Header))
@@ -220,6 +224,7 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
 }
 
 void Connection::Drain() {
+  if (m_Discard.empty()) m_Discard.resize(kDiscardChunk);
   auto self = shared_from_this();
   m_Socket.async_read_some(boost::asio::buffer(m_Discard),
                            [self](const boost::system::error_code& error, std::size_t bytes) {
@@ -248,7 +253,10 @@ void Connection::ArmTimer() {
                           ? std::min(kDrainTimeoutMs, m_Limits.idle_timeout_ms)
                           : m_Limits.idle_timeout_ms;
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
-  if (m_State == State::kReceiving) deadline = std::min(deadline, m_RequestDeadline);
+  if (m_State == State::kReceiving) {
+    deadline = std::min(deadline, m_RequestDeadline);
+    if (!m_HeaderRead) deadline = std::min(deadline, m_HeaderDeadline);
+  }
   m_Timer.expires_at(deadline);
   auto self = shared_from_this();
   m_Timer.async_wait([self](const boost::system::error_code& error) { self->OnTimer(error); });
@@ -269,6 +277,9 @@ void Connection::OnTimer(const boost::system::error_code& error) {
   else if (Clock::now() >= m_RequestDeadline)
     why = boost::str(boost::format("its request was not complete after %d ms") %
                      m_Limits.request_timeout_ms);
+  else if (!m_HeaderRead && Clock::now() >= m_HeaderDeadline)
+    why = boost::str(boost::format("its frame header had not arrived after %d ms") %
+                     m_Limits.header_timeout_ms);
   else
     why = boost::str(boost::format("it sent nothing for %d ms") % m_Limits.idle_timeout_ms);
   CloseWithNote(why);
