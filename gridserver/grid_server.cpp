@@ -128,7 +128,10 @@ void GridServer::Accept() {
   if (m_Stopping || m_Accepting) return;
   if (m_Manager.size() >= m_MaxConnections) return;
   m_Accepting = true;
-  m_Acceptor.async_accept([this](const boost::system::error_code& error, tcp::socket socket) {
+  // The peer's address as accept reports it: a client that has already
+  // reset the connection has it still, where asking the socket would fail.
+  m_Acceptor.async_accept(m_Peer, [this](const boost::system::error_code& error,
+                                         tcp::socket socket) {
     m_Accepting = false;
     if (m_Stopping || error == asio::error::operation_aborted) return;
     if (error) {
@@ -139,11 +142,9 @@ void GridServer::Accept() {
       return;
     }
     boost::system::error_code ignored;
-    boost::system::error_code unknown;
-    const tcp::endpoint peer = socket.remote_endpoint(unknown);
-    if (unknown || !m_Options.allow.Admits(peer.address())) {
+    if (!m_Options.allow.Admits(m_Peer.address())) {
       socket.close(ignored);
-      NoteRefusal(unknown ? std::string("an unknown peer") : peer.address().to_string());
+      NoteRefusal(m_Peer.address().to_string());
       Accept();
       return;
     }

@@ -78,6 +78,7 @@ class GridServer {
   boost::asio::io_context m_IO;
   boost::asio::signal_set m_Signals;
   boost::asio::ip::tcp::acceptor m_Acceptor;
+  boost::asio::ip::tcp::endpoint m_Peer;
   boost::asio::steady_timer m_AcceptPause;
   boost::asio::steady_timer m_Grace;
   ConnectionManager m_Manager;
