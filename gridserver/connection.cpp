@@ -5,7 +5,6 @@
 #include <boost/asio/error.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/format.hpp>
-#include <cctype>
 #include <utility>
 
 #include "connection_manager.h"
@@ -22,17 +21,7 @@ constexpr std::size_t kFirstChunk = std::size_t{256} << 10;
 // bytes read from it meanwhile.
 constexpr int kDrainTimeoutMs = 1000;
 constexpr std::size_t kMaxDrainBytes = std::size_t{1} << 20;
-
-// Blanks, then hexadecimal digits only: a header that is well formed but
-// whose length ParseFrameHeader still refused, so too long.
-bool WellFormedHeader(const char* header) {
-  std::size_t i = 0;
-  while (i < grd_svr::kFrameHeaderLength && header[i] == ' ') ++i;
-  if (i == grd_svr::kFrameHeaderLength) return false;
-  for (; i < grd_svr::kFrameHeaderLength; ++i)
-    if (!std::isxdigit(static_cast<unsigned char>(header[i]))) return false;
-  return true;
-}
+constexpr std::size_t kDiscardChunk = 4096;
 
 }  // namespace
 
@@ -50,7 +39,9 @@ Connection::Connection(boost::asio::ip::tcp::socket socket, ConnectionManager& m
 }
 
 void Connection::Start() {
-  m_RequestDeadline = Clock::now() + std::chrono::milliseconds(m_Limits.request_timeout_ms);
+  const Clock::time_point now = Clock::now();
+  m_RequestDeadline = now + std::chrono::milliseconds(m_Limits.request_timeout_ms);
+  m_HeaderDeadline = now + std::chrono::milliseconds(m_Limits.header_timeout_ms);
   ArmTimer();
   ReadHeader();
 }
@@ -81,9 +72,10 @@ void Connection::ReadHeader() {
 }
 
 void Connection::OnHeader(const boost::system::error_code&) {
+  m_HeaderRead = true;
   std::size_t length = 0;
   if (grd_svr::ParseFrameHeader(m_Header, length)) {
-    if (WellFormedHeader(m_Header))
+    if (grd_svr::FrameHeaderTooLong(m_Header))
       Refuse(grd_svr::ErrGridTooBig, "its frame announces more than the protocol's largest frame");
     else
       Refuse(grd_svr::ErrPackMalformed, "its frame header is not blank-padded hexadecimal");
@@ -167,6 +159,7 @@ void Connection::Send(HandlerReply reply) {
     return;
   }
   m_Reply = std::move(reply);
+  m_Pieces = m_Reply.payload.Pieces();
   m_State = State::kSending;
   m_Sent = 0;
   ArmTimer();
@@ -175,20 +168,24 @@ void Connection::Send(HandlerReply reply) {
 
 void Connection::WriteSome() {
   auto self = shared_from_this();
-  auto done = [self](const boost::system::error_code& error, std::size_t bytes) {
-    self->OnWrite(error, bytes);
+  // What is left of the header and the payload's pieces, from m_Sent on.
+  std::vector<boost::asio::const_buffer> buffers;
+  buffers.reserve(m_Pieces.size() + 1);
+  std::size_t skip = m_Sent;
+  auto unsent = [&](const char* data, std::size_t size) {
+    if (skip >= size) {
+      skip -= size;
+      return;
+    }
+    buffers.emplace_back(data + skip, size - skip);
+    skip = 0;
   };
-  const std::string& header = m_Reply.header;
-  const std::string& payload = m_Reply.payload;
-  if (m_Sent < header.size()) {
-    const std::array<boost::asio::const_buffer, 2> buffers = {
-        boost::asio::buffer(header.data() + m_Sent, header.size() - m_Sent),
-        boost::asio::buffer(payload)};
-    m_Socket.async_write_some(buffers, done);
-  } else {
-    const std::size_t at = m_Sent - header.size();
-    m_Socket.async_write_some(boost::asio::buffer(payload.data() + at, payload.size() - at), done);
-  }
+  unsent(m_Reply.header.data(), m_Reply.header.size());
+  for (const grd_svr::CPayloadPieces::Piece& piece : m_Pieces) unsent(piece.data, piece.size);
+  m_Socket.async_write_some(buffers,
+                            [self](const boost::system::error_code& error, std::size_t bytes) {
+                              self->OnWrite(error, bytes);
+                            });
 }
 
 void Connection::OnWrite(const boost::system::error_code& error, std::size_t bytes) {
@@ -204,6 +201,7 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
     return;
   }
   const bool retire = m_Reply.retire;
+  m_Pieces.clear();
   m_Reply = HandlerReply();
   boost::system::error_code ignored;
   m_Socket.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
@@ -214,6 +212,7 @@ void Connection::OnWrite(const boost::system::error_code& error, std::size_t byt
 }
 
 void Connection::Drain() {
+  if (m_Discard.empty()) m_Discard.resize(kDiscardChunk);
   auto self = shared_from_this();
   m_Socket.async_read_some(boost::asio::buffer(m_Discard),
                            [self](const boost::system::error_code& error, std::size_t bytes) {
@@ -242,7 +241,10 @@ void Connection::ArmTimer() {
                           ? std::min(kDrainTimeoutMs, m_Limits.idle_timeout_ms)
                           : m_Limits.idle_timeout_ms;
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
-  if (m_State == State::kReceiving) deadline = std::min(deadline, m_RequestDeadline);
+  if (m_State == State::kReceiving) {
+    deadline = std::min(deadline, m_RequestDeadline);
+    if (!m_HeaderRead) deadline = std::min(deadline, m_HeaderDeadline);
+  }
   m_Timer.expires_at(deadline);
   auto self = shared_from_this();
   m_Timer.async_wait([self](const boost::system::error_code& error) { self->OnTimer(error); });
@@ -263,6 +265,9 @@ void Connection::OnTimer(const boost::system::error_code& error) {
   else if (Clock::now() >= m_RequestDeadline)
     why = boost::str(boost::format("its request was not complete after %d ms") %
                      m_Limits.request_timeout_ms);
+  else if (!m_HeaderRead && Clock::now() >= m_HeaderDeadline)
+    why = boost::str(boost::format("its frame header had not arrived after %d ms") %
+                     m_Limits.header_timeout_ms);
   else
     why = boost::str(boost::format("it sent nothing for %d ms") % m_Limits.idle_timeout_ms);
   CloseWithNote(why);

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <utility>
 
+#include "platform/descriptor_limit.h"
 #include "server/gio.h"
 #include "service_setup.h"
 #include "session/multi_log.h"
@@ -33,17 +34,36 @@ const char* ReasonText(StopReason reason) {
   return "stopped";
 }
 
-tcp::endpoint ListenEndpoint(const ServerOptions& options) {
+// Descriptors the server needs besides its connections: the listening
+// socket, the log, the grid library's files, the event loop's own.
+constexpr std::size_t kSpareDescriptors = 64;
+
+// At most one line per interval about refused connections, so that a
+// scan of the port does not flood the log; the count stays exact.
+constexpr std::chrono::seconds kRefusalNoteInterval(1);
+
+asio::ip::address ListenAddress(const ServerOptions& options) {
   boost::system::error_code error;
   const asio::ip::address address = asio::ip::make_address(options.address, error);
   if (error) throw StartError("--address " + options.address + " is not an IP address");
-  return tcp::endpoint(address, options.port);
+  return address;
+}
+
+// The protocol has no authentication, so an address other machines can
+// reach is served only to the clients the user has named.
+const ServerOptions& CheckedOptions(const ServerOptions& options) {
+  if (!options.allow_given && !ListenAddress(options).is_loopback())
+    throw StartError("--address " + options.address +
+                     " can be reached from other machines, and the protocol has no "
+                     "authentication: name the clients that may connect with --allow "
+                     "CIDR[,CIDR...] (--allow 0.0.0.0/0 admits anyone)");
+  return options;
 }
 
 }  // namespace
 
 GridServer::GridServer(const ServerOptions& options)
-    : m_Options(options),
+    : m_Options(CheckedOptions(options)),
       m_Root(ServedRoot(options.root)),
       m_Library(LoadGridLibrary(GridLibraryDirectory(options.gridio_dir))),
       m_Log(OpenServerLog(options.log_file)),
@@ -53,11 +73,21 @@ GridServer::GridServer(const ServerOptions& options)
       m_AcceptPause(m_IO),
       m_Grace(m_IO),
       m_Queue(*m_Handler, m_IO) {
+  m_Limits.header_timeout_ms = options.header_timeout_ms;
   m_Limits.idle_timeout_ms = options.idle_timeout_ms;
   m_Limits.request_timeout_ms = options.request_timeout_ms;
   m_Limits.max_request_bytes = options.max_request_bytes;
+  m_MaxConnections = static_cast<std::size_t>(options.max_connections);
+  const std::size_t descriptors =
+      mirl::platform::RaiseDescriptorLimit(m_MaxConnections + kSpareDescriptors);
+  if (descriptors < m_MaxConnections + kSpareDescriptors) {
+    m_MaxConnections = descriptors > kSpareDescriptors + 1 ? descriptors - kSpareDescriptors : 1;
+    m_Handler->Note(boost::str(boost::format("The descriptor limit (%d) allows %d connections at "
+                                             "once, not the %d asked for") %
+                               descriptors % m_MaxConnections % options.max_connections));
+  }
 
-  const tcp::endpoint endpoint = ListenEndpoint(options);
+  const tcp::endpoint endpoint(ListenAddress(options), options.port);
   boost::system::error_code error;
   m_Acceptor.open(endpoint.protocol(), error);
   if (!error) m_Acceptor.set_option(tcp::acceptor::reuse_address(true), error);
@@ -71,8 +101,8 @@ GridServer::GridServer(const ServerOptions& options)
 
   m_Manager.OnLeave([this] { OnConnectionLeft(); });
   m_Manager.OnRetired([this] { Shutdown(StopReason::kRetired); });
-  m_Handler->Note(boost::str(boost::format("grid_server listening on %s:%d, root %s") % m_Address %
-                             m_Port % m_Root));
+  m_Handler->Note(boost::str(boost::format("grid_server listening on %s:%d, root %s, clients %s") %
+                             m_Address % m_Port % m_Root % m_Options.allow.ToString()));
 }
 
 GridServer::~GridServer() {
@@ -96,9 +126,12 @@ void GridServer::Stop() {
 
 void GridServer::Accept() {
   if (m_Stopping || m_Accepting) return;
-  if (m_Manager.size() >= static_cast<std::size_t>(m_Options.max_connections)) return;
+  if (m_Manager.size() >= m_MaxConnections) return;
   m_Accepting = true;
-  m_Acceptor.async_accept([this](const boost::system::error_code& error, tcp::socket socket) {
+  // The peer's address as accept reports it: a client that has already
+  // reset the connection has it still, where asking the socket would fail.
+  m_Acceptor.async_accept(m_Peer, [this](const boost::system::error_code& error,
+                                         tcp::socket socket) {
     m_Accepting = false;
     if (m_Stopping || error == asio::error::operation_aborted) return;
     if (error) {
@@ -109,6 +142,12 @@ void GridServer::Accept() {
       return;
     }
     boost::system::error_code ignored;
+    if (!m_Options.allow.Admits(m_Peer.address())) {
+      socket.close(ignored);
+      NoteRefusal(m_Peer.address().to_string());
+      Accept();
+      return;
+    }
     socket.set_option(tcp::no_delay(true), ignored);
     m_Manager.Start(std::make_shared<Connection>(std::move(socket), m_Manager, m_Queue, m_Limits));
     Accept();
@@ -136,6 +175,10 @@ void GridServer::Shutdown(StopReason reason) {
   m_Stopping = true;
   m_Reason = reason;
   m_Queue.Note(std::string("grid_server stopping: ") + ReasonText(reason));
+  if (m_Refused > 0)
+    m_Queue.Note(boost::str(boost::format("Refused %d connections from outside the allowed "
+                                          "clients in all") %
+                            m_Refused));
   boost::system::error_code ignored;
   m_Acceptor.close(ignored);
   m_AcceptPause.cancel();
@@ -148,6 +191,16 @@ void GridServer::Shutdown(StopReason reason) {
   m_Grace.async_wait([this](const boost::system::error_code& error) {
     if (!error) m_Manager.StopAll();
   });
+}
+
+void GridServer::NoteRefusal(const std::string& peer) {
+  ++m_Refused;
+  const auto now = std::chrono::steady_clock::now();
+  if (m_Refused > 1 && now - m_LastRefusalNote < kRefusalNoteInterval) return;
+  m_LastRefusalNote = now;
+  m_Queue.Note(boost::str(boost::format("Refused the connection from %s: not an allowed client "
+                                        "(%d refused in all)") %
+                          peer % m_Refused));
 }
 
 void GridServer::OnConnectionLeft() {

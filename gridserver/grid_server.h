@@ -1,12 +1,15 @@
-// The grid server: listens on one TCP address, accepts connections (at most
-// max_connections at once; more wait in the listen queue), and stops on a
+// The grid server: listens on one TCP address, accepts connections from the
+// allowed clients (at most max_connections at once, as far as the descriptor
+// limit can be raised for them; more wait in the listen queue; connections
+// from other addresses are closed unread and counted), and stops on a
 // granted retire request or on SIGTERM/SIGINT. Stopping closes the acceptor
 // and the connections not busy with a request, lets the requests
 // already received finish within shutdown_grace_ms, then closes the rest;
 // a second signal closes them at once.
 //
-// Construction does everything that can fail (root, grid library, log,
-// binding the address) and throws StartError; once constructed the server
+// Construction does everything that can fail (an address beyond loopback
+// without an explicit allow-list, root, grid library, log, binding the
+// address) and throws StartError; once constructed the server
 // listens, so clients may connect before Run() is called.
 //
 // Ownership: owns the grid library holder, the server log, the request
@@ -22,6 +25,8 @@
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/shared_ptr.hpp>
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -60,6 +65,7 @@ class GridServer {
   void Accept();
   void WaitForSignal();
   void Shutdown(StopReason reason);
+  void NoteRefusal(const std::string& peer);
   void OnConnectionLeft();
   void Finish();
 
@@ -72,6 +78,7 @@ class GridServer {
   boost::asio::io_context m_IO;
   boost::asio::signal_set m_Signals;
   boost::asio::ip::tcp::acceptor m_Acceptor;
+  boost::asio::ip::tcp::endpoint m_Peer;
   boost::asio::steady_timer m_AcceptPause;
   boost::asio::steady_timer m_Grace;
   ConnectionManager m_Manager;
@@ -80,6 +87,9 @@ class GridServer {
 
   std::string m_Address;
   unsigned short m_Port = 0;
+  std::size_t m_MaxConnections = 0;
+  std::size_t m_Refused = 0;
+  std::chrono::steady_clock::time_point m_LastRefusalNote;
   bool m_Accepting = false;
   bool m_Stopping = false;
   bool m_Finished = false;

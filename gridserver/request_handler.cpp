@@ -115,8 +115,11 @@ HandlerReply RequestHandler::Encode(const Packet& reply, grd_svr::WireLayout lay
                reply->GetErrorCode() == grd_svr::ErrNone;
   std::int32_t fallback = grd_svr::ErrNone;
   try {
-    out.payload = grd_svr::EncodePacket(reply, layout);
-    if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return out;
+    grd_svr::EncodePacketPieces(reply, out.payload, layout);
+    if (!grd_svr::FormatFrameHeader(out.payload.size(), out.header)) {
+      out.packet = reply;
+      return out;
+    }
     fallback = grd_svr::ErrGridTooBig;
   } catch (const std::bad_alloc&) {
     fallback = grd_svr::ErrGridMemAlloc;
@@ -134,8 +137,9 @@ HandlerReply RequestHandler::Encode(const Packet& reply, grd_svr::WireLayout lay
   }
   reply->ClearData();
   reply->SetErrorCode(fallback);
-  out.payload = grd_svr::EncodePacket(reply, layout);
+  grd_svr::EncodePacketPieces(reply, out.payload, layout);
   if (grd_svr::FormatFrameHeader(out.payload.size(), out.header)) return HandlerReply();
+  out.packet = reply;
   return out;
 }
 

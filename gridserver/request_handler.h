@@ -34,6 +34,7 @@
 #include <string>
 
 #include "protocol/packet.h"
+#include "protocol/payload_pieces.h"
 #include "protocol/wire_layout.h"
 #include "server/gsvr_io.h"
 
@@ -47,7 +48,10 @@ struct HandlerReply {
   /// The frame header and the payload of the reply, kept apart so that a
   /// large reply is written as it was encoded, not copied into one string.
   std::string header;
-  std::string payload;
+  /// The payload refers to the reply packet's cells in place; the packet is
+  /// held here until the reply has been sent.
+  grd_svr::CPayloadPieces payload;
+  boost::shared_ptr<grd_svr::CGSvrPacket> packet;
   /// The reply granted a GridServerRetire request: the server must stop
   /// once the reply has been sent.
   bool retire = false;

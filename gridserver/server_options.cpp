@@ -45,14 +45,26 @@ Setter Number(T ServerOptions::*field, long long low, long long high) {
   };
 }
 
+// The first --allow replaces the loopback default; more of them add to it.
+bool SetAllow(ServerOptions& o, const std::string& v) {
+  AllowList list = o.allow_given ? o.allow : AllowList();
+  std::string error;
+  if (!list.Add(v, error)) return false;
+  o.allow = list;
+  o.allow_given = true;
+  return true;
+}
+
 const std::map<std::string, Setter>& Setters() {
   static const std::map<std::string, Setter> setters = {
       {"--root", Text(&ServerOptions::root)},
       {"--address", Text(&ServerOptions::address)},
+      {"--allow", SetAllow},
       {"--port", Number(&ServerOptions::port, 0, 65535)},
       {"--log", Text(&ServerOptions::log_file)},
       {"--port-file", Text(&ServerOptions::port_file)},
       {"--gridio-dir", Text(&ServerOptions::gridio_dir)},
+      {"--header-timeout", Number(&ServerOptions::header_timeout_ms, 1, kMaxTimeoutMs)},
       {"--idle-timeout", Number(&ServerOptions::idle_timeout_ms, 1, kMaxTimeoutMs)},
       {"--request-timeout", Number(&ServerOptions::request_timeout_ms, 1, kMaxTimeoutMs)},
       {"--max-request", Number(&ServerOptions::max_request_bytes, 1,
@@ -114,16 +126,27 @@ std::string HelpText() {
           "\n"
           "Serves the grids under DIR to mirl_lib sessions in io mode 1: one framed\n"
           "request per TCP connection, one framed reply. Requests are handled one at\n"
-          "a time; connections that arrive meanwhile wait, none is dropped. Stops\n"
-          "after answering a GridServerRetire request, or on SIGTERM or SIGINT, and\n"
-          "exits 0; exits 1 when it cannot start, 2 on a bad command line.\n"
+          "a time, in the order their frames arrive whole; a slow sender holds up\n"
+          "nobody, and connections that arrive meanwhile wait, none is dropped.\n"
+          "Stops after answering a GridServerRetire request, or on SIGTERM or SIGINT,\n"
+          "and exits 0; exits 1 when it cannot start, 2 on a bad command line.\n"
+          "\n"
+          "The protocol has no authentication: whoever may connect may read, write\n"
+          "and delete every grid under DIR. Only this machine may connect unless\n"
+          "--allow names other clients.\n"
           "\n"
           "Options (each also as --name=value):\n"
           "  --root DIR             directory served (required). A request whose grid\n"
           "                         name or path is absolute, or climbs above DIR\n"
           "                         through '..', is answered with ErrPackMalformed\n"
           "                         (-10005) and not served.\n"
-          "  --address ADDR         address to listen on (default %1%)\n"
+          "  --address ADDR         address to listen on (default %1%); an address\n"
+          "                         other than loopback needs --allow\n"
+          "  --allow CIDR[,CIDR...] clients that may connect, as IPv4 or IPv6 networks\n"
+          "                         (10.1.0.0/16, fd00::/8, or one address); others\n"
+          "                         are closed unread when accepted and counted in\n"
+          "                         the log. May be repeated. Default: this machine\n"
+          "                         only (%8%); 0.0.0.0/0 admits anyone\n"
           "  --port N               TCP port, 0 for one the system chooses (default %2%)\n"
           "  --port-file FILE       write the port listened on to FILE once listening\n"
           "  --log FILE             append the server log (one line per request and\n"
@@ -131,6 +154,9 @@ std::string HelpText() {
           "  --gridio-dir DIR       directory holding avgridio.so or aigridio.so\n"
           "                         (default: ../lib beside the program, else the\n"
           "                         program's own directory)\n"
+          "  --header-timeout MS    close a connection that has not sent its 8-byte\n"
+          "                         frame header MS ms after it was accepted\n"
+          "                         (default %9%)\n"
           "  --idle-timeout MS      close a connection that moves no byte for MS ms\n"
           "                         while its request is read or its reply written:\n"
           "                         silent and stalled clients (default %3%)\n"
@@ -139,8 +165,9 @@ std::string HelpText() {
           "  --max-request BYTES    largest request payload; a longer one is answered\n"
           "                         with ErrGridTooBig (-10016) and closed at once\n"
           "                         (default and largest: %5%)\n"
-          "  --max-connections N    connections served at once; more wait in the\n"
-          "                         listen queue (default %6%)\n"
+          "  --max-connections N    connections open at once; more wait in the\n"
+          "                         listen queue (default %6%; the descriptor limit\n"
+          "                         is raised to allow them where it can be)\n"
           "  --shutdown-grace MS    on retire or a signal: time left to requests\n"
           "                         already received before their connections are\n"
           "                         closed; a second signal closes them at once\n"
@@ -151,7 +178,7 @@ std::string HelpText() {
           "not decode, is answered with an ErrorReport packet carrying ErrPackMalformed\n"
           "(-10005) and closed.\n") %
       d.address % d.port % d.idle_timeout_ms % d.request_timeout_ms % d.max_request_bytes %
-      d.max_connections % d.shutdown_grace_ms);
+      d.max_connections % d.shutdown_grace_ms % d.allow.ToString() % d.header_timeout_ms);
 }
 
 }  // namespace grid_server

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "allow_list.h"
+
 namespace grid_server {
 
 struct ServerOptions {
@@ -16,6 +18,12 @@ struct ServerOptions {
   std::string root;
   /// Address to listen on.
   std::string address = "127.0.0.1";
+  /// The clients that may connect; connections from elsewhere are closed
+  /// as soon as they are accepted.
+  AllowList allow = AllowList::Loopback();
+  /// allow was given on the command line. Without it the server listens
+  /// only on a loopback address.
+  bool allow_given = false;
   /// TCP port; 0 lets the system choose one (see port_file).
   unsigned short port = 3339;
   /// The server log; empty for none.
@@ -25,6 +33,9 @@ struct ServerOptions {
   /// Where avgridio.so (or aigridio.so) is; empty for the program's own
   /// directory's ../lib, else the program's directory.
   std::string gridio_dir;
+  /// Longest time from accepting a connection to holding its 8-byte frame
+  /// header; the connection is closed after it.
+  int header_timeout_ms = 2000;
   /// Longest silence (no byte moving) while a request is read or a reply
   /// written; the connection is closed after it.
   int idle_timeout_ms = 10000;
@@ -32,8 +43,8 @@ struct ServerOptions {
   int request_timeout_ms = 120000;
   /// Largest request payload accepted, in bytes.
   std::size_t max_request_bytes = std::size_t{128} << 20;
-  /// Connections served at once; further ones wait in the listen queue.
-  int max_connections = 32;
+  /// Connections open at once; further ones wait in the listen queue.
+  int max_connections = 1024;
   /// After a retire request or a signal: how long requests in progress may
   /// still take before their connections are closed.
   int shutdown_grace_ms = 5000;

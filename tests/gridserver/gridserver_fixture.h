@@ -106,10 +106,19 @@ class RunningServer {
 };
 
 // One raw TCP connection to the server; every wait ends after kPatience.
+// It may come from another loopback address (127.0.0.2, ...) and go to
+// another server address (::1); only loopback addresses are ever used.
 class RawConnection {
  public:
-  explicit RawConnection(unsigned short port) : socket_(io_) {
-    socket_.connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(), port));
+  explicit RawConnection(unsigned short port, const std::string& from = "",
+                         const std::string& to = "127.0.0.1")
+      : socket_(io_) {
+    const auto server = boost::asio::ip::make_address(to);
+    if (!from.empty()) {
+      socket_.open(server.is_v4() ? tcp::v4() : tcp::v6());
+      socket_.bind(tcp::endpoint(boost::asio::ip::make_address(from), 0));
+    }
+    socket_.connect(tcp::endpoint(server, port));
   }
 
   void Send(const std::string& bytes) { boost::asio::write(socket_, boost::asio::buffer(bytes)); }

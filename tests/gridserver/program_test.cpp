@@ -115,6 +115,11 @@ TEST_F(ProgramTest, WhatCannotBeServedExitsOneAndSaysWhy) {
   EXPECT_NE(FileText(Err()).find("cannot open the log file"), std::string::npos);
 
   EXPECT_EQ(RunToEnd({"--root", root_.str(), "--port", "0", "--address", "not-an-address"}), 1);
+  // Every grid to the whole network takes the user's word for it.
+  EXPECT_EQ(RunToEnd({"--root", root_.str(), "--port", "0", "--address", "0.0.0.0"}), 1);
+  EXPECT_NE(FileText(Err()).find("name the clients that may connect with --allow"),
+            std::string::npos)
+      << FileText(Err());
   // A port already taken.
   boost::asio::io_context io;
   tcp::acceptor taken(io, tcp::endpoint(boost::asio::ip::address_v4::loopback(), 0));

@@ -45,7 +45,7 @@ class RequestHandlerTest : public ::testing::Test {
   static std::string Payload(const Packet& request) { return grd_svr::EncodePacket(request); }
   static Packet Decode(const grid_server::HandlerReply& reply, bool* retire = nullptr) {
     if (retire != nullptr) *retire = reply.retire;
-    const std::string message = reply.header + reply.payload;
+    const std::string message = reply.header + reply.payload.Join();
     Packet packet;
     EXPECT_FALSE(grd_svr::DecodeFrame(message.data(), message.size(), packet));
     return packet;
@@ -307,7 +307,8 @@ TEST_F(RequestHandlerTest, EachRequestIsAnsweredInTheLayoutItCameIn) {
     Packet packet;
     grd_svr::WireLayout found = grd_svr::WireLayout::k64Bit;
     if (layout == found) found = grd_svr::WireLayout::k32Bit;
-    ASSERT_FALSE(grd_svr::DecodePacket(reply.payload.data(), reply.payload.size(), packet, &found));
+    const std::string payload = reply.payload.Join();
+    ASSERT_FALSE(grd_svr::DecodePacket(payload.data(), payload.size(), packet, &found));
     EXPECT_EQ(found, layout);
     auto* grid = As<grd_svr::CGSvrPk_GridOp>(packet);
     ASSERT_NE(grid, nullptr);
@@ -319,8 +320,8 @@ TEST_F(RequestHandlerTest, EachRequestIsAnsweredInTheLayoutItCameIn) {
         handler_->HandlePayload(broken.data(), broken.size(), "test peer");
     found = layout == grd_svr::WireLayout::k64Bit ? grd_svr::WireLayout::k32Bit
                                                   : grd_svr::WireLayout::k64Bit;
-    ASSERT_FALSE(
-        grd_svr::DecodePacket(refusal.payload.data(), refusal.payload.size(), packet, &found));
+    const std::string refused = refusal.payload.Join();
+    ASSERT_FALSE(grd_svr::DecodePacket(refused.data(), refused.size(), packet, &found));
     EXPECT_EQ(found, layout);
     EXPECT_EQ(packet->GetErrorCode(), grd_svr::ErrPackMalformed);
   }

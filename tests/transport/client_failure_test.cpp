@@ -91,7 +91,7 @@ TEST_F(FailedAttemptTest, AReplyLongerThanAnyFrameEndsTheExchangeAtOnce) {
   auto client = MakeClient(server.port());
   EXPECT_THROW(client->Exchange(Ping()), boost::system::system_error);
   EXPECT_EQ(server.connections(), 1);
-  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(EMSGSIZE) + "\n" +
+  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(boost::asio::error::message_size) + "\n" +
                            WaitEntry(0, 0, "0.000000", "0.000000"));
   // The client is fit for the next exchange.
   TestServer next(Answer());
@@ -117,7 +117,7 @@ TEST_F(FailedAttemptTest, LengthLimitIsTheProtocolsMaximum) {
     server.Listen();
     EXPECT_FALSE(MakeClient(server.port())->Exchange(Ping()));
   }
-  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(EMSGSIZE) + "\n" +
+  EXPECT_EQ(LogText(), "Read error: " + SystemMessage(boost::asio::error::message_size) + "\n" +
                            WaitEntry(0, 0, "0.000000", "0.000000") + end_of_file_ +
                            WaitEntry(0, 1, "0.001000", "0.000000"));
 }
