@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include <immintrin.h>
+
+#include "analysis/cpu_features.h"
+
 namespace mirl {
 namespace analysis {
 
@@ -35,6 +39,27 @@ inline int32_t Union(int32_t* parent, int32_t a, int32_t b) {
 // cond ? a : b in bit operations, which the compiler keeps free of branches.
 inline int32_t Select(bool cond, int32_t a, int32_t b) {
   return b ^ ((a ^ b) & -static_cast<int32_t>(cond));
+}
+
+// The second pass sixteen cells at a time over whole vectors of g, the
+// same rule as the scalar loop lane for lane; returns how many cells it
+// did. On noise every cell looks up a different label, which a gather
+// fetches many at once.
+MIRL_TARGET_AVX512 int64_t SecondPassAvx512(int32_t* g, int64_t n, int32_t missing, int32_t skip,
+                                            const int32_t* number) {
+  const __m512i vmissing = _mm512_set1_epi32(missing);
+  const __m512i vskip = _mm512_set1_epi32(skip);
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i one = _mm512_set1_epi32(1);
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m512i x = _mm512_loadu_si512(g + i);
+    const __mmask16 m = _mm512_cmpge_epi32_mask(x, zero) & _mm512_cmpneq_epi32_mask(x, vmissing);
+    const __m512i at = _mm512_mask_sub_epi32(x, _mm512_cmpgt_epi32_mask(x, vskip), x, one);
+    const __m512i v = _mm512_mask_i32gather_epi32(x, m, at, number, 4);
+    _mm512_storeu_si512(g + i, v);
+  }
+  return i;
 }
 
 }  // namespace
@@ -136,13 +161,16 @@ int32_t CPatchScanner::Resolve() noexcept {
   return patches;
 }
 
+
 void CPatchScanner::SecondPass() noexcept {
   const int32_t missing = m_Grid->missing();
   const int32_t skip = m_Skip;
   const int32_t* number = m_Parent.get();
   int32_t* g = m_Grid->data();
   const int64_t n = m_Grid->size();
-  for (int64_t i = 0; i < n; ++i) {
+  int64_t i = 0;
+  if (CpuHasAvx512()) i = SecondPassAvx512(g, n, missing, skip, number);
+  for (; i < n; ++i) {
     const int32_t x = g[i];
     if (x >= 0 && x != missing) g[i] = number[x - (x > skip)];
   }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/memory_status.h"
+
 namespace mirl {
 namespace analysis {
 namespace {
@@ -34,6 +36,9 @@ double* PrepareSpreadBuffer(int32_t nrows, int32_t ncols) {
     if (cells > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
       throw std::bad_alloc();
     b.data.reset(new double[cells]);
+    // The spread reads and writes the buffer in a ring about the source,
+    // touching a new page at almost every step on small pages.
+    platform::AdviseLargePages(b.data.get(), cells * sizeof(double));
     b.rows = nrows;
     b.cols = ncols;
   }

@@ -9,10 +9,12 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/cpu_features.h"
 #include "analysis/vector_exp.h"
+#include "analysis/vector_exp_avx512.h"
 #include "analysis/zdensity.h"
 #include "exports/analysis_stats_api.h"
 #include "session/session_record.h"
@@ -57,8 +59,14 @@ MIRL_TARGET_AVX2_FMA void ExpOf(const double* x, double* y, int64_t n) {
     _mm256_storeu_pd(y + i, mirl::analysis::ExpAvx2(_mm256_loadu_pd(x + i)));
 }
 
-TEST(VectorExp, WithinTwoUlpsOfStdExpOverItsDomain) {
-  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+MIRL_TARGET_AVX512 void ExpOf8(const double* x, double* y, int64_t n) {
+  for (int64_t i = 0; i + 8 <= n; i += 8)
+    _mm512_storeu_pd(y + i, mirl::analysis::ExpAvx512(_mm512_loadu_pd(x + i)));
+}
+
+// Arguments over the exponential's whole domain, its edges, and a count that
+// fills whole vectors of four and of eight.
+std::vector<double> ExpArguments() {
   std::mt19937_64 rng(11);
   std::uniform_real_distribution<double> wide(mirl::analysis::kExpAvx2Lowest,
                                               mirl::analysis::kExpAvx2Highest);
@@ -71,6 +79,13 @@ TEST(VectorExp, WithinTwoUlpsOfStdExpOverItsDomain) {
   x.insert(x.end(), {0.0, -0.0, -708.0, 709.0, 1e-300, -1e-300});
   while (x.size() % 4) x.push_back(0.0);
   for (double& v : x) v = std::fmin(std::fmax(v, -708.0), 709.0);
+  while (x.size() % 8) x.push_back(0.5);
+  return x;
+}
+
+TEST(VectorExp, WithinTwoUlpsOfStdExpOverItsDomain) {
+  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+  const std::vector<double> x = ExpArguments();
   std::vector<double> y(x.size());
   ExpOf(x.data(), y.data(), static_cast<int64_t>(x.size()));
   int64_t worst = 0;
@@ -82,22 +97,62 @@ TEST(VectorExp, WithinTwoUlpsOfStdExpOverItsDomain) {
   RecordProperty("worst_ulps", static_cast<int>(worst));
 }
 
-// The parameter picks the kernel: false scalar, true vector.
-class ZDensityKernels : public ::testing::TestWithParam<bool> {
+TEST(VectorExp, EveryFormGivesTheSameBits) {
+  const std::vector<double> x = ExpArguments();
+  if (mirl::analysis::CpuHasAvx2Fma()) {
+    std::vector<double> y(x.size());
+    ExpOf(x.data(), y.data(), static_cast<int64_t>(x.size()));
+    for (size_t i = 0; i < x.size(); ++i)
+      ASSERT_EQ(Bits(y[i]), Bits(mirl::analysis::ExpScalar(x[i]))) << "AVX2, x = " << x[i];
+  }
+  if (mirl::analysis::CpuHasAvx512()) {
+    std::vector<double> y(x.size());
+    ExpOf8(x.data(), y.data(), static_cast<int64_t>(x.size()));
+    for (size_t i = 0; i < x.size(); ++i)
+      ASSERT_EQ(Bits(y[i]), Bits(mirl::analysis::ExpScalar(x[i]))) << "AVX-512, x = " << x[i];
+  }
+  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "no vector form on this processor";
+}
+
+enum class Kernel { kScalar, kAvx2, kAvx512 };
+
+bool Runs(Kernel kernel) {
+  switch (kernel) {
+    case Kernel::kAvx2:
+      return mirl::analysis::CpuHasAvx2Fma();
+    case Kernel::kAvx512:
+      return mirl::analysis::CpuHasAvx512();
+    default:
+      return true;
+  }
+}
+
+// The kernel's result on a copy of data.
+std::vector<double> TransformWith(Kernel kernel, std::vector<double> data, double missing,
+                                  double mean, double sd) {
+  const auto c = mirl::analysis::MakeZDensityConstants(mean, sd);
+  const int64_t n = static_cast<int64_t>(data.size());
+  switch (kernel) {
+    case Kernel::kAvx2:
+      mirl::analysis::ZDensityAvx2(data.data(), n, missing, c);
+      break;
+    case Kernel::kAvx512:
+      mirl::analysis::ZDensityAvx512(data.data(), n, missing, c);
+      break;
+    default:
+      mirl::analysis::ZDensityScalar(data.data(), n, missing, c);
+  }
+  return data;
+}
+
+// The parameter picks the kernel.
+class ZDensityKernels : public ::testing::TestWithParam<Kernel> {
  protected:
   void SetUp() override {
-    if (GetParam() && !mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs AVX2 and FMA";
+    if (!Runs(GetParam())) GTEST_SKIP() << "this processor cannot run the kernel";
   }
-  // The kernel's result on a copy of data.
   std::vector<double> Transform(std::vector<double> data, double missing, double mean, double sd) {
-    const auto c = mirl::analysis::MakeZDensityConstants(mean, sd);
-    const int64_t n = static_cast<int64_t>(data.size());
-    if (GetParam()) {
-      mirl::analysis::ZDensityAvx2(data.data(), n, missing, c);
-    } else {
-      mirl::analysis::ZDensityScalar(data.data(), n, missing, c);
-    }
-    return data;
+    return TransformWith(GetParam(), std::move(data), missing, mean, sd);
   }
 };
 
@@ -152,9 +207,12 @@ TEST_P(ZDensityKernels, EveryElementGetsTheSameBitsWhereverItLies) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(ScalarAndVector, ZDensityKernels, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "Avx2" : "Scalar");
+INSTANTIATE_TEST_SUITE_P(ScalarAndVector, ZDensityKernels,
+                         ::testing::Values(Kernel::kScalar, Kernel::kAvx2, Kernel::kAvx512),
+                         [](const ::testing::TestParamInfo<Kernel>& info) {
+                           return std::string(info.param == Kernel::kScalar ? "Scalar"
+                                              : info.param == Kernel::kAvx2 ? "Avx2"
+                                                                            : "Avx512");
                          });
 
 TEST(ZDensityKernelsAgree, ScalarAndVectorGiveTheSameBitsOnEveryInput) {
@@ -167,12 +225,16 @@ TEST(ZDensityKernelsAgree, ScalarAndVectorGiveTheSameBitsOnEveryInput) {
     for (int i = 0; i < 20000; ++i)
       data.push_back(std::uniform_real_distribution<double>(-width, width)(rng));
   for (double v : {kNaN, kInf, -kInf, -1.0, 0.0, 1e300}) data.push_back(v);
-  const mirl::analysis::ZDensityConstants c = mirl::analysis::MakeZDensityConstants(0.25, 1.3);
-  std::vector<double> scalar = data, vector = data;
-  mirl::analysis::ZDensityScalar(scalar.data(), static_cast<int64_t>(scalar.size()), -1.0, c);
-  mirl::analysis::ZDensityAvx2(vector.data(), static_cast<int64_t>(vector.size()), -1.0, c);
-  for (size_t i = 0; i < data.size(); ++i)
-    ASSERT_EQ(Bits(scalar[i]), Bits(vector[i])) << "v = " << data[i];
+  // An odd count, so that every kernel's last partial vector is used too.
+  data.push_back(0.75);
+  const std::vector<double> scalar = TransformWith(Kernel::kScalar, data, -1.0, 0.25, 1.3);
+  for (Kernel kernel : {Kernel::kAvx2, Kernel::kAvx512}) {
+    if (!Runs(kernel)) continue;
+    const std::vector<double> vector = TransformWith(kernel, data, -1.0, 0.25, 1.3);
+    for (size_t i = 0; i < data.size(); ++i)
+      ASSERT_EQ(Bits(scalar[i]), Bits(vector[i]))
+          << (kernel == Kernel::kAvx2 ? "AVX2" : "AVX-512") << ", v = " << data[i];
+  }
 }
 
 TEST(ZDensityExport, UsesThe31415ConstantNotPi) {
