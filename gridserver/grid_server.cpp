@@ -10,7 +10,7 @@
 #include "platform/descriptor_limit.h"
 #include "server/gio.h"
 #include "service_setup.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grid_server {
 namespace {

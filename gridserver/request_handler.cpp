@@ -12,7 +12,7 @@
 #include "server/access_window.h"
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grid_server {
 

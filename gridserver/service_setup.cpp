@@ -8,7 +8,7 @@
 #include "server/gio_holder.h"
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grid_server {
 namespace {

@@ -4,7 +4,7 @@
 #include "analysis/vector_view.h"
 #include "exports/analysis_grid_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace {
 

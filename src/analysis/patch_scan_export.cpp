@@ -5,7 +5,7 @@
 #include "analysis/matrix_view.h"
 #include "exports/analysis_grid_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace {
 const char* const kName = "patch_scan";

@@ -3,7 +3,7 @@
 #include "analysis/spread_buffer.h"
 #include "exports/analysis_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace {
 const char* const kName = "spread";

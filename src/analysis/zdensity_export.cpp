@@ -4,7 +4,7 @@
 #include "analysis/zdensity_call.h"
 #include "exports/analysis_stats_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace mirl {
 namespace analysis {

@@ -3,7 +3,7 @@
 // that program.
 #include "exports/sysutil_api.h"
 #include "platform/process_info.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace {
 const char* const kName = "getpid";

@@ -9,7 +9,7 @@
 #include "protocol/catalog_packets.h"
 #include "protocol/control_packets.h"
 #include "protocol/grid_packets.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "session/session_exchange.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "gridapi/cell_convert.h"
 #include "protocol/checked_packet_cast.h"
 #include "protocol/packet.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace mirl {
 namespace gridapi {

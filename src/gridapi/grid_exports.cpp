@@ -13,7 +13,7 @@
 #include "gridapi/cell_convert.h"
 #include "gridapi/grid_call.h"
 #include "protocol/grid_packets.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "session/session_exchange.h"
 
 namespace {

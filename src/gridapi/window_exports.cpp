@@ -7,7 +7,7 @@
 #include "exports/grid_api.h"
 #include "gridapi/grid_call.h"
 #include "protocol/window_packets.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "session/session_exchange.h"
 
 namespace {

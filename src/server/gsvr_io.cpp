@@ -9,7 +9,7 @@
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
 #include "server/layer_cache.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grd_svr {
 namespace {

@@ -10,7 +10,7 @@
 #include "server/memgrid_hollow.h"
 #include "server/memgrid_solid.h"
 #include "server/strategy.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grd_svr {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "protocol/packet.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grd_svr {
 

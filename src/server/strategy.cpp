@@ -11,7 +11,7 @@
 #include "server/gio_state.h"
 #include "server/layer_cache.h"
 #include "server/memgrid_solid.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace grd_svr {
 

@@ -7,8 +7,8 @@
 #include "protocol/control_packets.h"
 #include "server/gio_holder.h"
 #include "server/gsvr_io.h"
-#include "session/log.h"
-#include "session/multi_log.h"
+#include "logging/log.h"
+#include "logging/multi_log.h"
 #include "session/session_record.h"
 #include "session/session_roads.h"
 #include "transport/gsvr_client.h"
@@ -24,7 +24,7 @@ const char* const kName = "gridinit";
 // the log is still open, which after the clean-up it is not.
 int Fail(int code) {
   try {
-    CleanUpLibrary();
+    RunCleanUpSteps();
   } catch (...) {
   }
   return log_returned(kName, code);

@@ -13,6 +13,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "logging/log.h"
+
 namespace grd_svr {
 class IGSvrLog;
 class IGSvrClient;
@@ -35,7 +37,8 @@ struct SessionRecord {
   int io_mode = kNoSession;
   std::string source_name;
   int source_port = 0;
-  std::ofstream session_log;
+  /// The logging layer's stream (logging/log.h), opened and closed here.
+  std::ofstream& session_log = mirl::session_log_stream();
   boost::shared_ptr<grd_svr::IGSvrLog> server_log;
   boost::shared_ptr<grd_svr::IGSvrClient> client;
   boost::shared_ptr<grd_svr::IGSvrIO> handler;

@@ -1,7 +1,5 @@
 #include "session/session_roads.h"
 
-#include "analysis/spread_buffer.h"
-#include "protocol/cell_pool.h"
 #include "session/session_record.h"
 #include "transport/tcp_client.h"
 
@@ -22,10 +20,20 @@ void SetClientFactory(ClientFactory factory) {
   Factory() = factory ? std::move(factory) : ClientFactory(&grd_svr::make_tcp_client);
 }
 
-void CleanUpLibrary() {
-  analysis::ReleaseSpreadBuffer();
-  CloseSession();
-  grd_svr::ReleasePooledCells();
+namespace {
+// Constant-initialised, so that a list installed while the library's
+// objects are initialised is never overwritten.
+CleanUpSteps g_clean_up_steps = nullptr;
+}  // namespace
+
+void SetCleanUpSteps(CleanUpSteps steps) { g_clean_up_steps = steps; }
+
+void RunCleanUpSteps() {
+  if (g_clean_up_steps != nullptr) {
+    g_clean_up_steps();
+  } else {
+    CloseSession();
+  }
 }
 
 }  // namespace session

@@ -33,9 +33,13 @@ const ClientFactory& CurrentClientFactory();
 // make_tcp_client.
 void SetClientFactory(ClientFactory factory);
 
-// The steps of clean_up, which a failing gridinit runs before it returns:
-// the spread work buffer, then the session. The grid I/O holder stays.
-void CleanUpLibrary();
+// The steps of clean_up, which a failing gridinit runs before it returns.
+// Their list belongs to the export layer, which knows every subsystem that
+// holds something (exports/clean_up.cpp installs it when the library
+// loads); until a list is installed, the steps are CloseSession alone.
+using CleanUpSteps = void (*)();
+void SetCleanUpSteps(CleanUpSteps steps);
+void RunCleanUpSteps();
 
 }  // namespace session
 }  // namespace mirl

@@ -1,7 +1,7 @@
 #include "exports/sysutil_api.h"
 #include "platform/host_info.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "sysutil/computer_name.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "exports/sysutil_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "sysutil/file_report.h"
 #include "sysutil/free_space.h"
 #include "sysutil/search_pattern.h"

@@ -2,7 +2,7 @@
 
 #include "exports/sysutil_api.h"
 #include "session/export_frame.h"
-#include "session/log.h"
+#include "logging/log.h"
 #include "sysutil/short_path_copy.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "protocol/packets.h"
 #include "server/gio.h"
 #include "server/gio_holder.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 #include "session/session_exchange.h"
 #include "session/session_record.h"
 #include "session/session_roads.h"

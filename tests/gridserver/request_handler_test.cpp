@@ -13,7 +13,7 @@
 #include "request_handler.h"
 #include "root_guard.h"
 #include "server/gio_holder.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 namespace gridserver_test {
 namespace {

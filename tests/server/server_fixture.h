@@ -24,7 +24,7 @@
 #include "server/gio_state.h"
 #include "server/layer_cache.h"
 #include "server/window_setup.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 #include "support/temp_dir.h"
 
 namespace server_test {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/shared_file.h"
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 #include "session/session_record.h"
 #include "support/temp_dir.h"
 

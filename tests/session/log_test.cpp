@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "session/log.h"
-#include "session/multi_log.h"
+#include "logging/log.h"
+#include "logging/multi_log.h"
 #include "session/session_record.h"
 #include "support/temp_dir.h"
 

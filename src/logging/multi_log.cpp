@@ -1,9 +1,9 @@
-#include "session/multi_log.h"
+#include "logging/multi_log.h"
 
 #include <iostream>
 
 #include "platform/shared_file.h"
-#include "session/log.h"
+#include "logging/log.h"
 
 namespace grd_svr {
 

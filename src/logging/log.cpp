@@ -1,13 +1,16 @@
-#include "session/log.h"
+#include "logging/log.h"
 
 #include <fstream>
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/format.hpp>
 
-#include "session/session_record.h"
-
 namespace mirl {
+
+std::ofstream& session_log_stream() {
+  static std::ofstream* stream = new std::ofstream;
+  return *stream;
+}
 
 std::string log_time_stamp() {
   // second_clock has no fractional part, so the simple string is exactly
@@ -23,12 +26,12 @@ void log_line_to(std::ostream& stream, const std::string& text) {
 }
 
 void log_line(const std::string& text) {
-  std::ofstream& stream = session::Session().session_log;
+  std::ofstream& stream = session_log_stream();
   if (!stream.is_open()) return;
   log_line_to(stream, text);
 }
 
-bool session_log_open() { return session::Session().session_log.is_open(); }
+bool session_log_open() { return session_log_stream().is_open(); }
 
 void log_entering(const std::string& name) {
   // Formatting costs more than many exports' own work; skip it when unlogged.

@@ -5,8 +5,8 @@
 // Ownership: the session record holds the server log by shared pointer and
 // hands the request handler a plain pointer for the session's lifetime.
 // Thread safety: none inside; the request handler serialises its own calls.
-#ifndef MIRL_SESSION_MULTI_LOG_H_
-#define MIRL_SESSION_MULTI_LOG_H_
+#ifndef MIRL_LOGGING_MULTI_LOG_H_
+#define MIRL_LOGGING_MULTI_LOG_H_
 
 #include <fstream>
 #include <string>
@@ -60,4 +60,4 @@ boost::shared_ptr<IGSvrLog> make_server_log(bool console_flag, bool file_flag,
 
 }  // namespace grd_svr
 
-#endif  // MIRL_SESSION_MULTI_LOG_H_
+#endif  // MIRL_LOGGING_MULTI_LOG_H_

@@ -2,17 +2,22 @@
 // directory) that exports write their entry and result lines to while a
 // session with logging is open. Every line is "<stamp> | <text>\n", the stamp
 // being local time at second resolution ("2009-Jan-09 14:03:07"); the stream
-// is flushed after every line. The stream itself lives in the session record
-// (session_record.h).
+// is flushed after every line. The stream is process-wide and lives here;
+// the session record (session/session_record.h) opens and closes it.
 //
 // Thread safety: none; called from the host's single calling thread.
-#ifndef MIRL_SESSION_LOG_H_
-#define MIRL_SESSION_LOG_H_
+#ifndef MIRL_LOGGING_LOG_H_
+#define MIRL_LOGGING_LOG_H_
 
+#include <fstream>
 #include <ostream>
 #include <string>
 
 namespace mirl {
+
+// The session log's stream, closed until a session with logging opens it.
+// Never destroyed, so that logging from the unload hook finds it alive.
+std::ofstream& session_log_stream();
 
 // The local time now, formatted as "2009-Jan-09 14:03:07".
 std::string log_time_stamp();
@@ -35,4 +40,4 @@ int log_returned(const std::string& name, int code);
 
 }  // namespace mirl
 
-#endif  // MIRL_SESSION_LOG_H_
+#endif  // MIRL_LOGGING_LOG_H_
