@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "analysis/cpu_features.h"
+#include "analysis/exact_fma.h"
 
 namespace mirl {
 namespace analysis {
@@ -88,13 +89,13 @@ MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2(__m256d x) {
 inline bool ExpInDomain(double x) { return x >= kExpAvx2Lowest && x <= kExpAvx2Highest; }
 
 // ExpAvx2's steps for one double, operation for operation: a fused multiply
-// and add where it has one (std::fma rounds once, in hardware or not), the
-// same rounding to nearest, the same table and polynomial. x must be in the
-// domain.
+// and add where it has one (ExactFma rounds once, as the instruction does,
+// whatever the processor and C library), the same rounding to nearest, the
+// same table and polynomial. x must be in the domain.
 inline double ExpScalar(double x) {
   const double n = std::nearbyint(x * kExpSixtyfourOverLn2);
-  double r = std::fma(-n, kExpLn2OverSixtyfourHigh, x);
-  r = std::fma(-n, kExpLn2OverSixtyfourLow, r);
+  double r = ExactFma(-n, kExpLn2OverSixtyfourHigh, x);
+  r = ExactFma(-n, kExpLn2OverSixtyfourLow, r);
 
   const std::int64_t ni = static_cast<std::int64_t>(n);
   const std::int64_t j = ni & 63;
@@ -107,12 +108,12 @@ inline double ExpScalar(double x) {
   std::memcpy(&t, &bits, sizeof t);
 
   double p = 1.0 / 720.0;
-  p = std::fma(p, r, 1.0 / 120.0);
-  p = std::fma(p, r, 1.0 / 24.0);
-  p = std::fma(p, r, 1.0 / 6.0);
-  p = std::fma(p, r, 0.5);
-  p = std::fma(p, r * r, r);
-  return std::fma(t, p, t);
+  p = ExactFma(p, r, 1.0 / 120.0);
+  p = ExactFma(p, r, 1.0 / 24.0);
+  p = ExactFma(p, r, 1.0 / 6.0);
+  p = ExactFma(p, r, 0.5);
+  p = ExactFma(p, r * r, r);
+  return ExactFma(t, p, t);
 }
 
 }  // namespace analysis

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/cpu_features.h"
+#include "analysis/exact_fma.h"
 #include "analysis/vector_exp.h"
 #include "analysis/vector_exp_avx512.h"
 #include "analysis/zdensity.h"
@@ -300,6 +301,60 @@ TEST(ZDensityLog, OnlyArgumentFailuresWriteAResultLine) {
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find("| ") + 2));
   EXPECT_EQ(lines, (std::vector<std::string>{"Entering zdensity", "Entering zdensity",
                                              "zdensity returned with code: -402"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The processor's own fused multiply-add is the oracle (a C library's
+// std::fma may round twice where it emulates one).
+MIRL_TARGET_AVX2_FMA double HardwareFma(double a, double b, double c) {
+  return _mm_cvtsd_f64(_mm_fmadd_sd(_mm_set_sd(a), _mm_set_sd(b), _mm_set_sd(c)));
+}
+
+TEST(ExactFma, RoundsOnceLikeAFusedMultiplyAdd) {
+  if (!mirl::analysis::CpuHasAvx2Fma()) GTEST_SKIP() << "needs FMA as the oracle";
+  std::mt19937_64 rng(17);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> scale(-60, 60);
+  std::uniform_int_distribution<std::uint64_t> bits(0, ~std::uint64_t{0});
+  for (int i = 0; i < 2000000; ++i) {
+    double a = std::ldexp(unit(rng), scale(rng));
+    double b = std::ldexp(unit(rng), scale(rng));
+    double c;
+    switch (i % 5) {
+      case 4: {  // a product exactly between two doubles, and a far smaller c
+        a = std::ldexp(static_cast<double>((std::uint64_t{1} << 52) | (bits(rng) >> 12) | 1), -52);
+        b = 3.0;
+        c = std::ldexp(i % 2 ? 1.0 : -1.0, -70 - scale(rng) - 60);
+        break;
+      }
+      case 0:  // near-cancellation against the rounded product
+        c = -(a * b) * (1 + std::ldexp(unit(rng), -40));
+        break;
+      case 1:  // exactly minus the rounded product
+        c = -(a * b);
+        break;
+      case 2: {  // ties: values with few significant bits
+        a = std::ldexp(static_cast<double>(bits(rng) >> 40), scale(rng));
+        b = std::ldexp(static_cast<double>(bits(rng) >> 40), scale(rng));
+        c = std::ldexp(static_cast<double>(bits(rng) >> 11), scale(rng) - 60);
+        break;
+      }
+      default:
+        c = std::ldexp(unit(rng), scale(rng) * 2);
+    }
+    ASSERT_EQ(Bits(mirl::analysis::ExactFma(a, b, c)), Bits(HardwareFma(a, b, c)))
+        << std::hexfloat << a << " * " << b << " + " << c;
+  }
+  // The exponential's own operations, with its constants.
+  for (int i = 0; i < 200000; ++i) {
+    const double n = std::nearbyint(unit(rng) * 65000);
+    const double x = unit(rng) * 700;
+    ASSERT_EQ(Bits(mirl::analysis::ExactFma(-n, 0x1.62e42fefa39efp-7, x)),
+              Bits(HardwareFma(-n, 0x1.62e42fefa39efp-7, x)));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <boost/filesystem.hpp>
+
 #include "server/gio.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -20,6 +23,17 @@ TEST(GioResolvePathTest, DriveLettersAreOrdinaryNamesWhereThereAreNoDrives) {
   // Only a name that starts at the root is complete here.
   EXPECT_EQ(CGIO::ResolvePath("/data", "C:dem"), "/data/C:dem");
   EXPECT_EQ(CGIO::ResolvePath("/data", "C:/dem"), "/data/C:/dem");
+}
+
+// Links to directories as the POSIX file systems make them.
+TEST(GioLeftoverDirectoryTest, DirectoryHoldingALinkToADirectoryIsKeptWithoutThrowing) {
+  namespace fs = boost::filesystem;
+  mirl_test::TempDir dir;
+  fs::create_directories(dir.path() / "elsewhere" / "inner");
+  fs::create_directory(dir.path() / "g");
+  fs::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "g" / "link");
+  EXPECT_FALSE(CGIO::RemoveLeftoverDirectory(dir.file("g")));
+  EXPECT_TRUE(fs::exists(dir.path() / "g" / "link" / "inner"));
 }
 
 }  // namespace
