@@ -8,7 +8,13 @@
 namespace gridio {
 namespace {
 const char* const kPamOption = "GDAL_PAM_ENABLED";
+// Guarded by the library lock.
+unsigned long entry_calls = 0;
 }  // namespace
+
+unsigned long EntryCall() { return entry_calls; }
+
+void CountEntryCall() { ++entry_calls; }
 
 std::mutex& LibraryMutex() {
   // Never destroyed: an entry point may still be called while static

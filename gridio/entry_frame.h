@@ -19,6 +19,11 @@ namespace gridio {
 // The library lock.
 std::mutex& LibraryMutex();
 
+// Entry calls are numbered from 1 as they take the lock: the number of the
+// one running, and the step to the next.
+unsigned long EntryCall();
+void CountEntryCall();
+
 // While alive on a thread: GDAL errors are not printed (they stay readable
 // through CPLGetLastErrorType) and GDAL writes no .aux.xml side files. Both
 // settings are the calling thread's own, so a host using GDAL itself (R's
@@ -53,6 +58,7 @@ template <typename Scope = QuietGdalScope, typename Work>
 int RunEntry(Work&& work) noexcept {
   try {
     std::lock_guard<std::mutex> lock(LibraryMutex());
+    CountEntryCall();
     Scope quiet;
     return work();
   } catch (const GioError& error) {

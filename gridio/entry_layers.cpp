@@ -3,6 +3,7 @@
 #include "entry_frame.h"
 #include "gdal_raster.h"
 #include "layer.h"
+#include "layer_crs.h"
 #include "layer_files.h"
 #include "layer_location.h"
 #include "layer_describe.h"
@@ -52,9 +53,14 @@ GIO_API int CellLayerCreate(const char* path, int mode, int /*evaluation*/, int3
     RequireSetUp();
     RequirePath(path);
     if (mode != GIO_READWRITE || box == nullptr) Fail(GIO_ERR_ARGUMENT);
-    WindowGrid grid;
-    if (!SnapToCells(box, cell_size, &grid)) Fail(GIO_ERR_ARGUMENT);
-    return AddLayer(Layer::Create(path, cell_type, LayerGrid::FromWindow(grid)));
+    WindowGrid window;
+    if (!SnapToCells(box, cell_size, &window)) Fail(GIO_ERR_ARGUMENT);
+    const LayerGrid grid = LayerGrid::FromWindow(window);
+    const std::string dir = NormalLayerDirectory(path);
+    LayerCrs replaced;
+    const bool replaces = ReadLayerCrs(dir, &replaced);
+    const std::string crs = CrsForNewLayer(dir, grid, replaces ? &replaced : nullptr, EntryCall());
+    return AddLayer(Layer::Create(path, cell_type, grid, crs));
   });
 }
 
@@ -66,7 +72,11 @@ GIO_API int CellLyrDelete(const char* path) {
   return RunEntry([&]() -> int {
     RequireSetUp();
     RequirePath(path);
+    const std::string dir = NormalLayerDirectory(path);
+    LayerCrs deleted;
+    const bool known = ReadLayerCrs(dir, &deleted);
     DeleteLayer(path);
+    if (known) NoteDeleted(dir, deleted, EntryCall());
     return GIO_OK;
   });
 }
@@ -94,6 +104,7 @@ GIO_API int DescribeGridDbl(const char* path, double* cell_size, int32_t* rows_c
     std::unique_ptr<Layer> layer = Layer::Open(path, GIO_READ);
     const LayerStats summary = DescribedStats(path, &layer);
     const LayerGrid& grid = layer->grid();
+    NoteDescribed(LayerCrs{grid, layer->crs()});
     *cell_size = grid.CellSize();
     rows_cols[0] = grid.rows;
     rows_cols[1] = grid.cols;

@@ -1,6 +1,7 @@
 // The access window and the rows read and written through it.
 #include "avgridio.h"
 #include "entry_frame.h"
+#include "layer_crs.h"
 #include "library_state.h"
 
 using namespace gridio;
@@ -37,6 +38,7 @@ GIO_API int AccessWindowSet(const double* box, double cell_size, double* box_set
     if (!SnapToCells(box, cell_size, &window)) Fail(GIO_ERR_ARGUMENT);
     state.window = window;
     state.window_set = true;
+    NoteWindow(window);
     box_set[0] = window.x_min;
     box_set[1] = window.y_min;
     box_set[2] = window.x_max;

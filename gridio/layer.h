@@ -38,9 +38,9 @@ class Layer {
   // (GIO_READWRITE). Throws GioError.
   static std::unique_ptr<Layer> Open(const std::string& dir, int mode);
   // Creates a layer of cell_type on grid in directory dir, every cell
-  // missing. Throws GioError.
+  // missing, with the CRS crs_wkt (none when empty). Throws GioError.
   static std::unique_ptr<Layer> Create(const std::string& dir, int cell_type,
-                                       const LayerGrid& grid);
+                                       const LayerGrid& grid, const std::string& crs_wkt);
   ~Layer();
   Layer(const Layer&) = delete;
   Layer& operator=(const Layer&) = delete;
@@ -49,6 +49,8 @@ class Layer {
   const LayerGrid& grid() const { return info_.grid; }
   // The GeoTIFF raster of an opened layer; empty for an ESRI grid.
   const std::string& raster() const { return raster_; }
+  // The layer's CRS as WKT; empty when it has none.
+  std::string crs() const;
 
   // Window row row of window into cells (window.cols cells); window_id
   // changes whenever the window does. Throws GioError.

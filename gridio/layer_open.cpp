@@ -9,6 +9,7 @@
 #include "durable_file.h"
 #include "gio_error.h"
 #include "layer.h"
+#include "layer_crs.h"
 #include "rollback_journal.h"
 
 namespace gridio {
@@ -146,7 +147,8 @@ bool Layer::PrepareUpdate() {
                           info_.grid.rows, block_cols, block_rows, fill);
 }
 
-std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, const LayerGrid& grid) {
+std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, const LayerGrid& grid,
+                                     const std::string& crs_wkt) {
   if (cell_type != GIO_CELLINT && cell_type != GIO_CELLFLOAT) Fail(GIO_ERR_ARGUMENT);
   const std::string normal_dir = NormalLayerDirectory(dir);
   RejectNonDirectory(normal_dir);
@@ -170,6 +172,7 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   const double nodata = cell_type == GIO_CELLINT ? static_cast<double>(GIO_MISSING_INT)
                                                  : static_cast<double>(GIO_MISSING_FLOAT);
   if (GDALSetGeoTransform(dataset, gt) != CE_None ||
+      (!crs_wkt.empty() && GDALSetProjection(dataset, crs_wkt.c_str()) != CE_None) ||
       GDALSetRasterNoDataValue(layer->band_, nodata) != CE_None) {
     Fail(GIO_ERR_CREATE);
   }
@@ -181,6 +184,8 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   layer->SetBlockRows();
   return layer;
 }
+
+std::string Layer::crs() const { return DatasetCrs(static_cast<GDALDatasetH>(dataset_.get())); }
 
 Layer::~Layer() {
   read_ahead_.reset();

@@ -2,6 +2,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <ogr_srs_api.h>
+
 #include "gridio_fixture.h"
 
 namespace {
@@ -133,6 +135,29 @@ TEST_F(GridioEsriTest, EsriGridIsReadOnly) {
   EXPECT_EQ(CellLyrDelete(Path("esri").c_str()), GIO_ERR_READ_ONLY);
   EXPECT_EQ(Listing(Path("esri")), files_);
   EXPECT_EQ(Listing(dir_.path()).size(), files_.size() + 1);
+}
+
+TEST_F(GridioEsriTest, ItsPrjAdfGivesTheCrsOfLayersMadeOnItsWindow) {
+  std::ofstream(Path("esri/prj.adf"))
+      << "Projection    UTM\nZone          33\nDatum         WGS84\nSpheroid      WGS84\n"
+         "Units         METERS\nZunits        NO\nXshift        0.0\nYshift        0.0\n"
+         "Parameters\n";
+  double size, box[4], stats[4];
+  int32_t rc[2], type, classes, reclen;
+  ASSERT_EQ(DescribeGridDbl(Path("esri").c_str(), &size, rc, box, stats, &type, &classes, &reclen),
+            GIO_OK);
+  SetWindow(box[0], box[1], box[2], box[3], size);
+  const int h = CellLayerCreate(Path("new").c_str(), GIO_READWRITE, 1, GIO_CELLFLOAT, size, box);
+  ASSERT_GE(h, 0);
+  ASSERT_EQ(CellLyrClose(h), GIO_OK);
+  GDALDatasetH ds = GDALOpen(Path("new/layer.tif").c_str(), GA_ReadOnly);
+  ASSERT_NE(ds, nullptr);
+  OGRSpatialReferenceH srs = OSRNewSpatialReference(GDALGetProjectionRef(ds));
+  GDALClose(ds);
+  int north = 0;
+  EXPECT_EQ(OSRGetUTMZone(srs, &north), 33);
+  EXPECT_EQ(north, 1);
+  OSRDestroySpatialReference(srs);
 }
 
 TEST_F(GridioEsriTest, CopyOfAnEsriGridIsAGeoTiffLayer) {

@@ -1,0 +1,70 @@
+// The coordinate reference system (CRS) a new layer takes.
+//
+// Packets carry no CRS, so the library decides it from what it has seen. A
+// layer created by CellLayerCreate takes, in this order:
+//  1. the CRS of the layer it replaces on the same cells: the layer its
+//     directory still holds, or the one CellLyrDelete removed in the entry
+//     call just before (a whole layer written again is deleted, then
+//     created); writing into an existing layer never changes its CRS;
+//  2. when the access window was set on the cells of the layer that
+//     DescribeGridDbl described last (a window set from a grid): that
+//     layer's CRS;
+//  3. otherwise (a window made from numbers): the CRS every other layer of
+//     its workspace (the directory holding the new layer's directory)
+//     shares; none when they disagree, when one has none, or when there are
+//     none.
+// Updates in place, conversions and GridCopy keep a layer's CRS as it is.
+//
+// Thread safety: touched only inside the entry frame, under the library
+// lock.
+#ifndef GRIDIO_LAYER_CRS_H_
+#define GRIDIO_LAYER_CRS_H_
+
+#include <gdal.h>
+
+#include <string>
+
+#include "grid_geometry.h"
+
+namespace gridio {
+
+// A layer's cells and CRS (WKT; empty: none).
+struct LayerCrs {
+  LayerGrid grid;
+  std::string wkt;
+};
+
+// The WKT of dataset's CRS; empty when it has none.
+std::string DatasetCrs(GDALDatasetH dataset);
+
+// The cells and CRS of the layer in directory dir; false when it holds none
+// that this library serves.
+bool ReadLayerCrs(const std::string& dir, LayerCrs* crs);
+
+// Whether a and b name the same CRS; two without one count as the same.
+bool SameCrs(const std::string& a, const std::string& b);
+
+// Whether two grids have the same rows, columns, cell size and box (within a
+// millionth of a cell).
+bool SameCells(const LayerGrid& a, const LayerGrid& b);
+
+// The CRS every layer directory in workspace other than except_dir shares;
+// empty when they disagree, one has none, or there are none.
+std::string SharedCrs(const std::string& workspace, const std::string& except_dir);
+
+// What the rules above remember, recorded by the entry points: the layer
+// just described, the layer just deleted (in entry call `call`), and the
+// window just set.
+void NoteDescribed(const LayerCrs& layer);
+void NoteDeleted(const std::string& dir, const LayerCrs& layer, unsigned long call);
+void NoteWindow(const WindowGrid& window);
+
+// The CRS of a layer about to be created in dir (absolute, as
+// NormalLayerDirectory gives it) on grid, in entry call `call`; replaced:
+// the layer the directory still holds, or null.
+std::string CrsForNewLayer(const std::string& dir, const LayerGrid& grid,
+                           const LayerCrs* replaced, unsigned long call);
+
+}  // namespace gridio
+
+#endif  // GRIDIO_LAYER_CRS_H_
