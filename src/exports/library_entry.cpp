@@ -9,13 +9,16 @@
 namespace mirl {
 namespace platform {
 
-int OnLibraryEvent(int reason) {
+int OnLibraryEvent(int reason, bool process_ending) {
   switch (reason) {
     case kProcessDetach:
       clean_up();
-      // The grid library goes with this one, as it came with it; it makes
-      // itself safe to exit at process end, when the loader may have
-      // finalised it (and GDAL) before this hook runs.
+      // The grid library goes with this one, as it came with it. Not when
+      // the process ends on Windows: the loader may already have detached
+      // it, and freeing a library then is unsafe; the process's end frees
+      // it anyway. (On POSIX it makes itself safe to exit at process end,
+      // when the loader may have finalised it, and GDAL, before this hook.)
+      if (process_ending) break;
       try {
         mirl::session::ReleaseGridLibrary();
       } catch (...) {

@@ -17,7 +17,10 @@ namespace platform {
 enum LibraryEvent { kProcessDetach = 0, kProcessAttach = 1, kThreadAttach = 2, kThreadDetach = 3 };
 
 // Handles one event; non-zero for success (the hook reports it to the system).
-int OnLibraryEvent(int reason);
+// process_ending: a detach because the process ends rather than because the
+// library is unloaded (Windows tells them apart; the POSIX hook cannot and
+// passes false).
+int OnLibraryEvent(int reason, bool process_ending = false);
 
 }  // namespace platform
 }  // namespace mirl

@@ -49,6 +49,10 @@ static void Analysis(void) {
   EXPORT(sparseget_dbl);
   EXPORT(mvrep_int);
   EXPORT(eudist_dbl);
+  EXPORT(wetspread);
+  EXPORT(connect_rescale_matrix);
+  EXPORT(connect_rescale_scalar);
+  EXPORT(sparseput_dbl);
   if (READY(spread) && READY(R_spread)) {
     /* A 3 x 3 surface of resistance 1: a value of 10 from the centre
      * reaches every cell. */
@@ -95,6 +99,35 @@ static void Analysis(void) {
     const unsigned char mask[1] = {0x50}; /* cells 1 and 3 */
     const int code = p_mvrep_int(2, 2, -9, 7, grid, mask);
     Check(code == 1 && grid[1] == 7 && grid[3] == 7 && grid[0] == 1, "mvrep_int");
+  }
+  if (READY(wetspread)) {
+    /* A channel running east out of the matrix: 3 from the first cell loses
+     * the next cell's cost of 1 at each step. */
+    double cost[3] = {1, 1, 1}, wet[3] = {0, 0, 0};
+    int direction[3] = {1, 1, 1};
+    Check(p_wetspread(3.0, 1, 1, 1, 3, cost, direction, wet) == 1 && wet[0] == 3.0 &&
+              wet[1] == 2.0 && wet[2] == 1.0,
+          "wetspread down a channel");
+  }
+  if (READY(connect_rescale_matrix) && READY(connect_rescale_scalar)) {
+    /* The same values through both: the scalar is the matrix's sum. The
+     * third cell is not admitted by the mask. */
+    double values[3] = {0.5, 2.0, 4.0}, again[3] = {0.5, 2.0, 4.0}, weights[3] = {1, 2, 5};
+    double matrix[3] = {-1, -1, -1}, scalar = -1;
+    int mask[3] = {1, 1, -1};
+    Check(p_connect_rescale_matrix(1.0, 0.0, 1, 3, -1.0, values, weights, mask, matrix) == 1 &&
+              matrix[0] > matrix[1] && matrix[1] > 0.0 && matrix[2] == 0.0,
+          "connect_rescale_matrix");
+    Check(p_connect_rescale_scalar(1.0, 0.0, 1, 3, -1.0, again, weights, mask, &scalar) == 1 &&
+              scalar > 0.0 && scalar - (matrix[0] + matrix[1]) < 1e-15 &&
+              (matrix[0] + matrix[1]) - scalar < 1e-15,
+          "connect_rescale_scalar sums the matrix");
+  }
+  if (READY(sparseput_dbl)) {
+    double grid[4] = {0, 0, 0, 0}, values[1] = {8.5};
+    int coords[2] = {2, 2};
+    Check(p_sparseput_dbl(2, 2, 1, grid, coords, values) == 1 && grid[3] == 8.5 && grid[0] == 0,
+          "sparseput_dbl");
   }
   if (READY(eudist_dbl)) {
     double reference[2] = {0, 0}, stack[2] = {3, 4}, result[1] = {0};
@@ -189,6 +222,7 @@ static void RemoteGrid(int port) {
   EXPORT(R_gridinit);
   EXPORT(makewindow);
   EXPORT(getwindow);
+  EXPORT(setwindow);
   EXPORT(gridcreate);
   EXPORT(writegrid_dbl);
   EXPORT(readgrid_dbl);
@@ -243,6 +277,14 @@ static void RemoteGrid(int port) {
     Check(
         p_readblock_int("ints", 3, 5, 2, 2, 0, -1, out) == 1 && memcmp(out, block, sizeof out) == 0,
         "readblock_int reads the block written");
+  }
+  if (READY(setwindow)) {
+    /* A grid server keeps the first window: it answers with that one. */
+    int r = 0, c = 0, b = 0;
+    double y = 0, x = 0, s = 0;
+    Check(p_setwindow("dem", &r, &c, &y, &x, &s, &b) == -10014 && r == kRows && c == kCols &&
+              x == 2000.0,
+          "setwindow gives the window the server keeps");
   }
   if (READY(griddescribe)) {
     int r = 0, c = 0, type = 0;
