@@ -154,16 +154,47 @@ grid_close()
 check(same_elev && same_spread && same_window, "io mode 1 and io mode 2 gave different cells")
 check(identical(server_status, 0L), "grid_server did not exit cleanly")
 
-# Maps.
-# Each map over the country in grey, so that what was not reached shows.
-land <- ifelse(is.na(elev), NA, 1)
-draw <- function(file, m, main, col) {
-  png(file.path(out_dir, file), width = 640, height = 620, type = "cairo")
-  op <- par(mar = c(1, 1, 3, 1))
-  flip <- function(x) t(x[nrow(x):1, ])
-  image(flip(land), col = "grey85", axes = FALSE, main = main, asp = nrow(m) / ncol(m))
-  if (any(!is.na(m))) image(flip(m), col = col, add = TRUE)
-  par(op)
+# Maps. Each grid goes back onto elev.tif's geometry (WGS 84) as a layer, so
+# that the axes read in degrees of longitude and latitude; every map carries
+# the country's outline and a scale bar, and its legend names the quantity
+# and its unit.
+template <- rast(elev_tif)
+as_layer <- function(m, classes = NULL) {
+  layer <- rast(m, extent = ext(template), crs = crs(template))
+  if (!is.null(classes)) levels(layer) <- classes
+  layer
+}
+land <- !is.na(elev)
+border <- as.polygons(as_layer(ifelse(land, 1, NA)))
+# `missed`: land cells without a value (not reached, or a barrier, as
+# `missed_label` says), in grey so that they do not pass for low values.
+# `source`: the cell an analysis starts from, marked and named. Their key
+# goes in the north-east corner, which the country leaves empty.
+draw <- function(file, layer, main, col, title, sub = NULL, missed = NULL,
+                 missed_label = "not reached", source = NULL, source_label = NULL, ...) {
+  png(file.path(out_dir, file), width = 760, height = 660, type = "cairo")
+  plot(layer, col = col, mar = c(4.2, 4.2, 5, 10),
+       plg = list(title = title, title.cex = 1, cex = 1), pax = list(cex.axis = 0.95),
+       xlab = "longitude (degrees east)",
+       ylab = "latitude (degrees north)", ...)
+  title(main, line = if (is.null(sub)) 1.5 else 2.6, cex.main = 1.2)
+  if (!is.null(sub)) mtext(sub, side = 3, line = 1, cex = 0.95)
+  key <- list(label = character(0), pch = numeric(0), col = character(0), cex = numeric(0))
+  if (any(missed)) {
+    plot(as_layer(ifelse(missed, 1, NA)), col = "grey82", legend = FALSE, axes = FALSE, add = TRUE)
+    key <- Map(c, key, list(missed_label, 15, "grey82", 2))
+  }
+  lines(border, col = "grey30")
+  if (!is.null(source)) {
+    points(xFromCol(template, source[[2]]), yFromRow(template, source[[1]]), pch = 24,
+           bg = "white", cex = 1.6)
+    key <- Map(c, key, list(source_label, 24, "black", 1.6))
+  }
+  if (length(key$label)) {
+    legend("topright", legend = key$label, pch = key$pch, col = key$col, pt.bg = "white",
+           pt.cex = key$cex, cex = 0.95, bty = "n")
+  }
+  sbar(10, "bottomleft", type = "bar", below = "km", divs = 2, cex = 0.9)
   invisible(dev.off())
   file
 }
@@ -171,22 +202,43 @@ na_if <- function(m, bad) {
   m[bad] <- NA
   m
 }
+# D8 codes as classes, each named by the compass direction it points to;
+# neighbouring directions alternate light and dark so that they part.
+d8_classes <- data.frame(id = c(0, 2^(0:7)),
+                         direction = paste(c(0, 2^(0:7)), c("sink / none", "E", "SE", "S", "SW",
+                                                            "W", "NW", "N", "NE"), sep = "  "))
+d8_col <- c("black", hcl(h = seq(15, 330, by = 45), c = 75, l = rep(c(52, 78), 4)))
+# The patches of a band never touch, not even at a corner (they would be one
+# patch), so colouring each patch by its band shows every patch apart with a
+# four-entry legend.
+band_labels <- sprintf("%d  %.0f - %.0f", 1:4, breaks[1:4], breaks[2:5])
+patch_bands <- na_if(bands + 1, patches < 0)
 pictures <- c(
-  draw("elev.png", elev, "elevation (m), read through grid_read", terrain.colors(64)),
-  draw("resistance.png", na_if(resistance, resistance < 0), "resistance: 1 + slope (degrees)",
-       hcl.colors(64, "Viridis")),
-  draw("flowdir.png", na_if(log2(flowdir), flowdir <= 0),
-       "D8 flow direction (log2 of the code: 0 east ... 7 north-east)", hcl.colors(8, "Dark 3")),
-  draw("spread.png", na_if(spread, spread <= 0),
-       sprintf("spread of %g from the summit", spread_value), hcl.colors(64, "YlOrRd", rev = TRUE)),
-  draw("wetspread.png", na_if(wetness, wetness <= 0),
-       sprintf("wetness %g spread along the network", wet_value),
-       hcl.colors(64, "Blues", rev = TRUE)),
-  draw("patches.png", na_if(patches, patches < 0),
-       sprintf("%d patches of four elevation bands", patch_count),
-       sample(hcl.colors(max(patch_count, 1), "Set 3"), max(patch_count, 1), replace = TRUE)),
-  draw("mean3.png", smooth, "3 x 3 mean of elevation, mapped in bands on two workers",
-       terrain.colors(64)))
+  draw("elev.png", as_layer(elev), "elevation, read through grid_read", terrain.colors(64),
+       "elevation (m)"),
+  draw("resistance.png", as_layer(na_if(resistance, resistance < 0)),
+       "resistance to the spread", hcl.colors(64, "Viridis"),
+       "resistance\n(1 + slope\nin degrees)", sub = "outside the country (no data): a barrier",
+       missed = land & resistance < 0, missed_label = "barrier (no slope at the edge)"),
+  draw("flowdir.png", as_layer(na_if(flowdir, !land), d8_classes),
+       "D8 flow directions (terra::terrain \"flowdir\")", d8_col,
+       "flow direction\n(D8 code, to)", all_levels = TRUE),
+  draw("spread.png", as_layer(na_if(spread, spread <= 0)),
+       sprintf("cost_spread of %g from the summit", spread_value),
+       hcl.colors(80, "YlOrRd", rev = TRUE)[-(1:8)], "remaining\nspread value\n(cost units)",
+       sub = "a step costs the resistance of the cell it enters", missed = land & spread <= 0,
+       source = summit, source_label = sprintf("summit (source, %g m)", max(elev, na.rm = TRUE))),
+  draw("wetspread.png", as_layer(na_if(wetness, wetness <= 0)),
+       sprintf("wet_spread of %g along the flow network", wet_value),
+       hcl.colors(80, "Blues", rev = TRUE)[-(1:16)], "wetness\n(value units)",
+       sub = "each cell entered costs 1", missed = land & wetness <= 0, source = outlet,
+       source_label = sprintf("source (%d cells upstream)", as.integer(upstream[outlet]))),
+  draw("patches.png", as_layer(patch_bands, data.frame(id = 1:4, band = band_labels)),
+       sprintf("patch_scan: %d patches of four elevation bands", patch_count),
+       c("#1a9850", "#a6d96a", "#fdae61", "#a6611a"), "elevation band (m)",
+       sub = "8-connected; each patch is one connected area of one colour", all_levels = TRUE),
+  draw("mean3.png", as_layer(smooth), "3 x 3 mean of elevation, mapped in bands on two workers",
+       terrain.colors(64), "3 x 3 mean\nelevation (m)"))
 
 lines <- c(
   "mirl demo: a grid session over terra's ex/elev.tif (Luxembourg)",
