@@ -12,7 +12,7 @@
 #' @param nrows,ncols The block's size without the margin.
 #' @param margin Extra cells read on every side.
 #' @param as `"matrix"` or `"SpatRaster"` (the block's cells placed in the
-#'   access window's coordinates).
+#'   access window's coordinates, with the CRS as [grid_read()] gives it).
 #' @param x A matrix or single-layer SpatRaster. An integer matrix is sent as
 #'   integers, anything else as floats.
 #' @param mode How the block's cells change the grid's: `"opaque"` (each

@@ -12,8 +12,9 @@
 #' `progressr::with_progress()` to see it).
 #'
 #' @param name The grid.
-#' @param as `"SpatRaster"` (with the window's extent and cell size, no CRS,
-#'   named `name`) or `"matrix"`.
+#' @param as `"SpatRaster"` (with the window's extent and cell size, named
+#'   `name`; with the grid's CRS in an in-process session, none through a
+#'   grid server, whose packets carry no CRS) or `"matrix"`.
 #' @param x A matrix of the window's size, or a single-layer SpatRaster of
 #'   the window's geometry. When no window is set, a SpatRaster's geometry
 #'   becomes the window (the in-process server keeps its window from one

@@ -104,12 +104,29 @@ print.mirl_window <- function(x, ...) {
 }
 
 # A SpatRaster over the window's cells from (row, col), counted from 1,
-# nrows x ncols of them (they may reach outside the window).
+# nrows x ncols of them (they may reach outside the window), with the CRS
+# of grid name where it can be known.
 window_raster <- function(w, row = 1L, col = 1L, nrows = w$rows, ncols = w$cols, name = NULL) {
   top <- w$y_ll + (w$rows - row + 1) * w$cell_size
   left <- w$x_ll + (col - 1) * w$cell_size
+  crs <- if (is.null(name)) "" else grid_crs(name)
   r <- terra::rast(nrows = nrows, ncols = ncols, xmin = left, xmax = left + ncols * w$cell_size,
-                   ymin = top - nrows * w$cell_size, ymax = top, crs = "")
+                   ymin = top - nrows * w$cell_size, ymax = top, crs = crs)
   if (!is.null(name)) names(r) <- name
   r
+}
+
+# The CRS of grid name's raster as GDAL reads it, when this process serves
+# the workspace; "" through a grid server (its packets carry no CRS) and for
+# a raster without one. The raster is found as the grid library finds it:
+# layer.tif, else the one .tif in the grid's directory, else an ESRI grid.
+grid_crs <- function(name) {
+  info <- .session$info
+  if (is.null(info) || info$io_mode != 2L) return("")
+  dir <- file.path(info$source, name)
+  tifs <- list.files(dir, pattern = "[.]tiff?$", ignore.case = TRUE, full.names = TRUE)
+  raster <- if (file.exists(file.path(dir, "layer.tif"))) file.path(dir, "layer.tif") else
+    if (length(tifs) == 1L) tifs else if (file.exists(file.path(dir, "hdr.adf"))) dir else
+      return("")
+  tryCatch(suppressWarnings(terra::crs(terra::rast(raster))), error = function(e) "")
 }

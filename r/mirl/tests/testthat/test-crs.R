@@ -27,11 +27,14 @@ test_that("grids written on a window from a grid carry its CRS in both io modes"
   for (source in c("utm", "lonlat")) {
     grid_open(workspace = ws)
     write_on_window_of(source, paste0(source, "_local"))
+    # Read back in this process, a SpatRaster carries the grid's CRS.
+    expect_identical(terra::crs(grid_read(paste0(source, "_local"))), crs_of(ws, source))
     grid_close()
     # A remote server keeps its first window: one server per source.
     server <- grid_server_start(ws)
     grid_open(host = server$host, port = server$port)
     write_on_window_of(source, paste0(source, "_remote"))
+    expect_identical(terra::crs(grid_read(source)), "")
     grid_close()
     server$stop()
     for (where in c("_local", "_remote")) {
