@@ -153,6 +153,13 @@ server_status <- server$process$get_exit_status()
 grid_close()
 check(same_elev && same_spread && same_window, "io mode 1 and io mode 2 gave different cells")
 check(identical(server_status, 0L), "grid_server did not exit cleanly")
+# Every grid the library wrote carries elev's coordinate reference system, so
+# that GIS tools overlay it on the data it came from.
+written <- c(names(results), "elev_mean3")
+same_crs <- vapply(written, function(name) {
+  identical(crs(rast(file.path(ws, name, "layer.tif"))), crs(rast(elev_tif)))
+}, logical(1))
+check(all(same_crs), paste("grids without elev's CRS:", paste(written[!same_crs], collapse = " ")))
 
 # Maps. Each grid goes back onto elev.tif's geometry (WGS 84) as a layer, so
 # that the axes read in degrees of longitude and latitude; every map carries
@@ -258,6 +265,8 @@ lines <- c(
           sum(wetness > 0)),
   sprintf("patch_scan: %d patches of four elevation bands (8-neighbourhood)", patch_count),
   sprintf("grids in the workspace: %s", paste(sort(as.vector(grids)), collapse = " ")),
+  sprintf("coordinate reference system of every grid written: elev's, %s",
+          crs(rast(elev_tif), describe = TRUE)$name),
   sprintf("grid_describe spread: %d x %d, %s cells, min %.3f, max %.3f, mean %.3f",
           described$rows, described$cols, described$cell_type, described$min, described$max,
           described$mean),
