@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,12 +78,10 @@ class Layer {
   // Whether the raster as it stands can be updated in place.
   bool PrepareUpdate();
   int CloseUpdate();
-  // Writes the pending rows of an update, keeping the row summaries of the
-  // layer's kept statistics (dropped from disk before the first change).
+  // Writes the pending rows of an update, noting the rows it changes for
+  // the layer's kept statistics (dropped from disk before the first change).
   // The dataset must be opened again before it is read.
   void FlushPending();
-  template <typename T>
-  void SummarisePending();
   void StoreUpdatedStats();
 
   const WindowMapping& MappingFor(const WindowGrid& window, unsigned long window_id);
@@ -136,13 +135,13 @@ class Layer {
   std::unique_ptr<RowReadAhead> read_ahead_;
   bool write_failed_ = false;  // writable: blocks were lost, Close must not commit
   // Opened in mode 2: the update, and the statistics kept with the layer
-  // before it (when there were any) with the summaries of rows it changed.
+  // before it (when there were any) with the rows it changed.
   std::unique_ptr<InPlaceUpdate> update_;
   LayerLocation update_location_;
   bool stats_checked_ = false;
   bool stats_kept_ = false;
   KeptStats stats_before_;
-  std::map<int, RowSummary> row_updates_;
+  std::set<int> changed_rows_;
   std::string partial_file_;   // created: the file being written
   std::string target_file_;    // created: where Close puts it
   std::string replaced_file_;  // created: an older raster that the commit supersedes

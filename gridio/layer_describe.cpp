@@ -1,5 +1,7 @@
 #include "layer_describe.h"
 
+#include <algorithm>
+
 #include "avgridio.h"
 #include "kept_stats.h"
 
@@ -26,8 +28,24 @@ LayerStats DescribedStats(const std::string& dir, std::unique_ptr<Layer>* layer)
     return ComputeStats(**layer);
   FileIdentity id;
   KeptStats kept;
-  if (IdentityOf(raster, &id) && LoadKeptStats(raster, id, &kept) && Fits(kept, **layer))
-    return kept.total;
+  if (IdentityOf(raster, &id) && LoadKeptStats(raster, id, &kept) && Fits(kept, **layer)) {
+    const bool changed = std::any_of(kept.rows_summary.begin(), kept.rows_summary.end(),
+                                     [](const RowSummary& row) { return RowChanged(row); });
+    if (!changed) return kept.total;
+    // Only the rows written through the library since are read again, from
+    // a layer opened once the raster's identity is settled and still the
+    // kept one; anything else, and the whole layer is scanned below.
+    FileIdentity settled, after;
+    if (SettledIdentity(raster, &settled) && settled == id) {
+      *layer = Layer::Open(dir, GIO_READ);
+      SummariseChangedRows(**layer, &kept.rows_summary);
+      if ((*layer)->raster() == raster && IdentityOf(raster, &after) && after == id) {
+        kept.total = MergeRows(kept.rows_summary);
+        StoreKeptStats(raster, id, kept);
+        return kept.total;
+      }
+    }
+  }
   // The identity is taken before the layer is opened for the scan: a
   // raster replaced or changed in between then no longer matches it.
   const bool settled = SettledIdentity(raster, &id);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "avgridio.h"
+#include "gio_error.h"
 #include "layer.h"
 
 namespace gridio {
@@ -120,23 +122,38 @@ class Accumulator {
   long double mean_ = 0, m2_ = 0;
 };
 
-template <typename T>
-std::vector<RowSummary> Scan(Layer& layer) {
+// Summarises into (*rows)[r] every layer row r for which wanted(r).
+template <typename T, typename Wanted>
+void Scan(Layer& layer, std::vector<RowSummary>* rows, Wanted wanted) {
   const LayerGrid& grid = layer.grid();
   std::vector<T> row(grid.cols);
-  std::vector<RowSummary> rows(grid.rows);
   for (int r = 0; r < grid.rows; ++r) {
+    if (!wanted(r)) continue;
     layer.ReadLayerSpan(r, 0, grid.cols, row.data());
-    rows[r] = Summarise(row.data(), grid.cols);
+    (*rows)[r] = Summarise(row.data(), grid.cols);
   }
-  return rows;
 }
+
+template <typename Wanted>
+void ScanAnyType(Layer& layer, std::vector<RowSummary>* rows, Wanted wanted) {
+  if (layer.cell_type() == GIO_CELLINT)
+    Scan<int32_t>(layer, rows, wanted);
+  else
+    Scan<float>(layer, rows, wanted);
+}
+
+// No row's count of valid cells is negative.
+constexpr int64_t kChangedRow = -1;
 
 }  // namespace
 
 RowSummary SummariseRow(const int32_t* cells, int n) { return Summarise(cells, n); }
 
 RowSummary SummariseRow(const float* cells, int n) { return Summarise(cells, n); }
+
+void MarkRowChanged(RowSummary* row) { *row = RowSummary{kChangedRow, 0, 0, 0, 0, 0}; }
+
+bool RowChanged(const RowSummary& row) { return row.count == kChangedRow; }
 
 LayerStats MergeRows(const std::vector<RowSummary>& rows) {
   Accumulator accumulator;
@@ -145,7 +162,14 @@ LayerStats MergeRows(const std::vector<RowSummary>& rows) {
 }
 
 std::vector<RowSummary> SummariseLayer(Layer& layer) {
-  return layer.cell_type() == GIO_CELLINT ? Scan<int32_t>(layer) : Scan<float>(layer);
+  std::vector<RowSummary> rows(layer.grid().rows);
+  ScanAnyType(layer, &rows, [](int) { return true; });
+  return rows;
+}
+
+void SummariseChangedRows(Layer& layer, std::vector<RowSummary>* rows) {
+  if (rows->size() != static_cast<size_t>(layer.grid().rows)) Fail(GIO_ERR_READ);
+  ScanAnyType(layer, rows, [rows](int r) { return RowChanged((*rows)[r]); });
 }
 
 LayerStats ComputeStats(Layer& layer) { return MergeRows(SummariseLayer(layer)); }

@@ -35,11 +35,21 @@ struct RowSummary {
 RowSummary SummariseRow(const int32_t* cells, int n);
 RowSummary SummariseRow(const float* cells, int n);
 
-// The rows merged in order; all fields 0 when no cell is valid.
+// A summary whose row has changed since it was made (kept statistics mark
+// the rows a write changed, to be summarised again when next described).
+void MarkRowChanged(RowSummary* row);
+bool RowChanged(const RowSummary& row);
+
+// The rows merged in order; all fields 0 when no cell is valid. No row may
+// be marked changed.
 LayerStats MergeRows(const std::vector<RowSummary>& rows);
 
 // One summary per layer row, read once each. Throws GioError.
 std::vector<RowSummary> SummariseLayer(Layer& layer);
+
+// Summarises again, from layer, the rows of *rows marked changed. Throws
+// GioError.
+void SummariseChangedRows(Layer& layer, std::vector<RowSummary>* rows);
 
 // MergeRows(SummariseLayer(layer)).
 LayerStats ComputeStats(Layer& layer);

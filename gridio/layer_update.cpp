@@ -1,22 +1,10 @@
 // The update of a layer opened in mode 2: pending rows flushed into the
 // raster, and the layer's kept statistics carried through the update.
-#include <vector>
-
 #include "avgridio.h"
 #include "gio_error.h"
 #include "layer.h"
 
 namespace gridio {
-
-template <typename T>
-void Layer::SummarisePending() {
-  std::vector<T> row(info_.grid.cols);
-  update_->ForEachPending([&](int r) {
-    ReadRaw(r, 0, info_.grid.cols, row.data());
-    nodata_.ToMarkers(row.data(), info_.grid.cols);
-    row_updates_[r] = SummariseRow(row.data(), info_.grid.cols);
-  });
-}
 
 void Layer::FlushPending() {
   if (!stats_checked_) {
@@ -29,18 +17,14 @@ void Layer::FlushPending() {
     // statistics of the layer before the update for the layer after it.
     if (!DropKeptStats(raster_)) Fail(GIO_ERR_WRITE);
   }
-  if (stats_kept_) {
-    if (info_.cell_type == GIO_CELLINT)
-      SummarisePending<int32_t>();
-    else
-      SummarisePending<float>();
-  }
+  if (stats_kept_) update_->ForEachPending([&](int r) { changed_rows_.insert(r); });
   update_->Flush();
 }
 
 void Layer::StoreUpdatedStats() {
-  for (const auto& update : row_updates_) stats_before_.rows_summary[update.first] = update.second;
-  stats_before_.total = MergeRows(stats_before_.rows_summary);
+  // Summarised again by the next description, which reads only these rows;
+  // reading them here would cost each write a second pass over its rows.
+  for (int r : changed_rows_) MarkRowChanged(&stats_before_.rows_summary[r]);
   FileIdentity id;
   if (SettledIdentity(raster_, &id)) StoreKeptStats(raster_, id, stats_before_);
 }

@@ -138,6 +138,10 @@ TEST_F(GridioKeptStatsTest, WriteThroughTheLibraryUpdatesThemExactly) {
   long long bytes = 0;
   const std::vector<double> updated = Describe(&bytes);
   EXPECT_LT(bytes, layer_bytes_ / 20) << "the write did not carry the statistics along";
+  // The two rows written were read again once, then kept with the rest.
+  long long again = 0;
+  EXPECT_EQ(Describe(&again), updated);
+  EXPECT_LE(again + 2 * 4LL * kCols, bytes) << "the changed rows were read again";
   EXPECT_EQ(updated[0], -5000.0);
   EXPECT_EQ(updated[1], 5000.0);
   ExpectNear(updated, Oracle());
