@@ -138,7 +138,9 @@ io1 <- function(what, t, note) {
   cat(sprintf("  %-36s %5.3f/%5.3f s wall  %4.0f/%4.0f MB/s of cells end to end  %s\n", what,
               t[["wall"]], t[["best"]], cell_mb / t[["wall"]], cell_mb / t[["best"]], note))
 }
-io1("readgrid_dbl io 1 cached, uncompr.", remote_cached, "goal >= 300 MB/s")
+io1("readgrid_dbl io 1 cached, uncompr.", remote_cached,
+    sprintf("goal >= 1000 MB/s (a fresh vector each call): %s",
+            if (cell_mb / remote_cached[["wall"]] >= 1000) "met" else "not met"))
 io1("readgrid_dbl io 1 first, uncompr.", c(wall = remote_first[["wall"]],
                                             best = remote_first[["wall"]]),
     "(one run; the server reads the layer)")
