@@ -4,6 +4,7 @@
 
 #include "avgridio.h"
 #include "entry_frame.h"
+#include "layer_crs.h"
 #include "library_state.h"
 
 using namespace gridio;
@@ -51,6 +52,7 @@ GIO_API int GridIOExit(void) {
     }
     state.window_set = false;
     ++state.window_id;
+    ForgetCrsMemory();
     state.set_up = false;
     return GIO_OK;
   });

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "gdal_raster.h"
@@ -29,9 +30,17 @@ struct CrsMemory {
   unsigned long deleted_call = 0;
 };
 
+// On the heap, so that ForgetCrsMemory can give its strings back before the
+// library is unloaded; the holder itself is never destroyed.
+std::unique_ptr<CrsMemory>& Holder() {
+  static NeverDestroyed<std::unique_ptr<CrsMemory>> holder;
+  return holder.get();
+}
+
 CrsMemory& Memory() {
-  static NeverDestroyed<CrsMemory> memory;
-  return memory.get();
+  std::unique_ptr<CrsMemory>& memory = Holder();
+  if (!memory) memory.reset(new CrsMemory);
+  return *memory;
 }
 
 bool Near(double a, double b, double cell) { return std::fabs(a - b) <= kCellTolerance * cell; }
@@ -109,6 +118,8 @@ std::string SharedCrs(const std::string& workspace, const std::string& except_di
   }
   return ec ? std::string() : shared;
 }
+
+void ForgetCrsMemory() { Holder().reset(); }
 
 void NoteDescribed(const LayerCrs& layer) {
   Memory().described = layer;

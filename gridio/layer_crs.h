@@ -59,6 +59,9 @@ void NoteDescribed(const LayerCrs& layer);
 void NoteDeleted(const std::string& dir, const LayerCrs& layer, unsigned long call);
 void NoteWindow(const WindowGrid& window);
 
+// Forgets all three (GridIOExit), freeing what they hold.
+void ForgetCrsMemory();
+
 // The CRS of a layer about to be created in dir (absolute, as
 // NormalLayerDirectory gives it) on grid, in entry call `call`; replaced:
 // the layer the directory still holds, or null.
