@@ -79,6 +79,9 @@ bool ReadLayerCrs(const std::string& dir, LayerCrs* crs) {
   return true;
 }
 
+namespace {
+
+// Whether a and b name the same CRS; two without one count as the same.
 bool SameCrs(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return a.empty() && b.empty();
   if (a == b) return true;
@@ -87,6 +90,8 @@ bool SameCrs(const std::string& a, const std::string& b) {
          OSRIsSame(first.get(), second.get()) != 0;
 }
 
+// Whether two grids have the same rows, columns, cell size and box (within a
+// millionth of a cell).
 bool SameCells(const LayerGrid& a, const LayerGrid& b) {
   if (a.rows != b.rows || a.cols != b.cols) return false;
   const double cell = a.CellSize();
@@ -99,6 +104,8 @@ bool SameCells(const LayerGrid& a, const LayerGrid& b) {
   return true;
 }
 
+// The CRS every layer directory in workspace other than except_dir shares;
+// empty when they disagree, one has none, or there are none.
 std::string SharedCrs(const std::string& workspace, const std::string& except_dir) {
   std::error_code ec;
   fs::directory_iterator it(workspace, ec), end;
@@ -118,6 +125,8 @@ std::string SharedCrs(const std::string& workspace, const std::string& except_di
   }
   return ec ? std::string() : shared;
 }
+
+}  // namespace
 
 void ForgetCrsMemory() { Holder().reset(); }
 

@@ -41,17 +41,6 @@ std::string DatasetCrs(GDALDatasetH dataset);
 // that this library serves.
 bool ReadLayerCrs(const std::string& dir, LayerCrs* crs);
 
-// Whether a and b name the same CRS; two without one count as the same.
-bool SameCrs(const std::string& a, const std::string& b);
-
-// Whether two grids have the same rows, columns, cell size and box (within a
-// millionth of a cell).
-bool SameCells(const LayerGrid& a, const LayerGrid& b);
-
-// The CRS every layer directory in workspace other than except_dir shares;
-// empty when they disagree, one has none, or there are none.
-std::string SharedCrs(const std::string& workspace, const std::string& except_dir);
-
 // What the rules above remember, recorded by the entry points: the layer
 // just described, the layer just deleted (in entry call `call`), and the
 // window just set.

@@ -35,8 +35,8 @@ LayerStats DescribedStats(const std::string& dir, std::unique_ptr<Layer>* layer)
     // Only the rows written through the library since are read again, from
     // a layer opened once the raster's identity is settled and still the
     // kept one; anything else, and the whole layer is scanned below.
-    FileIdentity settled, after;
-    if (SettledIdentity(raster, &settled) && settled == id) {
+    FileIdentity now, after;
+    if (SettledIdentity(raster, &now) && now == id) {
       *layer = Layer::Open(dir, GIO_READ);
       SummariseChangedRows(**layer, &kept.rows_summary);
       if ((*layer)->raster() == raster && IdentityOf(raster, &after) && after == id) {

@@ -18,9 +18,9 @@
 #define MIRL_INTERNAL __attribute__((visibility("hidden")))
 #endif
 
-/* getpid shares the C library's name, so its C++ declaration must carry the
- * C library's exception specification: glibc declares it noexcept, the
- * Windows runtime does not. */
+/* getpid shares the C library's name, so its C++ declaration must say
+ * noexcept exactly where the C library's does: glibc's does, the Windows
+ * runtime's does not. */
 #if defined(__cplusplus) && !defined(_WIN32)
 #define MIRL_GETPID_NOEXCEPT noexcept
 #else

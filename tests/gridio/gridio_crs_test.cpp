@@ -1,7 +1,6 @@
 // The coordinate reference system a new layer takes: the one of the layer
 // that set the window, else the one its workspace shares, and always the
 // one of a layer it rewrites on the same cells. GDAL reads the CRS back.
-#include <cpl_conv.h>
 #include <ogr_srs_api.h>
 
 #include "gridio_fixture.h"
