@@ -1,11 +1,16 @@
 # Shared by the grid session benchmark scripts: loading the built library
-# (the build tree's, not an installed package's) with the few session calls
-# the benchmarks make through .C, and timing.
+# (the build tree's alone, or the package mirl made from this tree, which
+# brings its own copy), the few session calls the benchmarks make through
+# .C, and timing.
 
 bench_load <- function(build) {
   path <- file.path(build, "lib", paste0("mirl_lib", .Platform$dynlib.ext))
   if (!is.loaded("R_spread", PACKAGE = "mirl_lib")) dyn.load(path)
   invisible(path)
+}
+
+bench_load_package <- function(lib) {
+  suppressPackageStartupMessages(library(mirl, lib.loc = lib))
 }
 
 mirl_gridinit <- function(io_mode, source, port = 0L, log = FALSE) {

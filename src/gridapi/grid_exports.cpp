@@ -2,12 +2,7 @@
 #include <boost/format.hpp>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "exports/grid_api.h"
 #include "gridapi/cell_convert.h"
@@ -25,25 +20,6 @@ using mirl::log_returned;
 const char* const kRead = "readgrid";
 const char* const kWrite = "writegrid";
 
-// Float reply cells widened into the caller's doubles, as CopyOut does,
-// but two at a time: the build's -O2 leaves CopyOut's loop scalar, and a
-// whole grid of millions of cells crosses here on every readgrid_dbl.
-// Widening is exact and keeps NaN a NaN either way.
-bool WidenOut(const std::vector<float>& from, std::size_t count, double* to) noexcept {
-  if (from.size() < count) return false;
-  const float* cells = from.data();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  for (; i + 4 <= count; i += 4) {
-    const __m128 four = _mm_loadu_ps(cells + i);
-    _mm_storeu_pd(to + i, _mm_cvtps_pd(four));
-    _mm_storeu_pd(to + i + 2, _mm_cvtps_pd(_mm_movehl_ps(four, four)));
-  }
-#endif
-  for (; i < count; ++i) to[i] = cells[i];
-  return true;
-}
-
 // The reply's cells into the caller's array. False when the reply's counts
 // are negative or its vector is shorter than they say, which a remote peer
 // can send: then nothing is written.
@@ -53,7 +29,6 @@ bool CopyGrid(const CGSvrPk_GridOp& reply, Cell* mtx_grid, std::int64_t& count) 
   if (reply.m_RowCount < 0 || reply.m_ColCount < 0) return false;
   const std::size_t n = static_cast<std::size_t>(count);
   if (reply.m_CellType == 1) return CopyOut(reply.m_GrdDataINT, n, mtx_grid);
-  if constexpr (std::is_same<Cell, double>::value) return WidenOut(reply.m_GrdDataFLT, n, mtx_grid);
   return CopyOut(reply.m_GrdDataFLT, n, mtx_grid);
 }
 

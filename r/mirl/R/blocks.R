@@ -46,9 +46,10 @@ grid_read_block <- function(name, row, col, nrows, ncols, margin = 0L,
   ncols <- as.integer(scalar_number(ncols, "ncols"))
   margin <- as.integer(scalar_number(margin, "margin"))
   cells <- read_block_cells(name, as.integer(scalar_number(row, "row")),
-                            as.integer(scalar_number(col, "col")), nrows, ncols, margin)
+                            as.integer(scalar_number(col, "col")), nrows, ncols, margin,
+                            by_rows = as != "matrix")
+  if (as == "matrix") return(cells)
   rows <- nrows + 2L * margin
-  if (as == "matrix") return(matrix(cells, nrow = rows, byrow = TRUE))
   r <- window_raster(grid_window(), row - margin, col - margin, rows, ncols + 2L * margin, name)
   terra::values(r) <- cells
   r
@@ -65,20 +66,12 @@ grid_write_block <- function(name, x, row, col, mode = c("opaque", "transparent"
   invisible(name)
 }
 
-# The cells of a block, row after row, as doubles with NA for no-data. NaN
-# is the missing value asked for: float no-data and cells outside the grid
-# come back as NaN, integer no-data as INT_MIN (NaN's integer counterpart).
-read_block_cells <- function(name, row, col, nrows, ncols, margin) {
-  n <- max(nrows + 2L * margin, 0L) * max(ncols + 2L * margin, 0L)
-  out <- .C("R_readblock_dbl", result = integer(1), name, row, col, nrows, ncols, margin, NaN,
-            cells = double(n), NAOK = TRUE, PACKAGE = "mirl_lib")
-  checked(out$result, "readblock", grid_context(name), call = sys.call(-1))
-  read_cells_restored(out$cells)
-}
-
-read_cells_restored <- function(cells) {
-  cells[is.na(cells) | cells == -2147483648] <- NA
-  cells
+# The cells of a block as doubles with NA for no-data: row after row, or
+# (by_rows FALSE) as a matrix.
+read_block_cells <- function(name, row, col, nrows, ncols, margin, by_rows = TRUE) {
+  out <- .Call(C_mirl_read_block, name, row, col, nrows, ncols, margin, by_rows)
+  if (is.integer(out)) checked(out, "readblock", grid_context(name), call = sys.call(-1))
+  out
 }
 
 # Writes cells (row after row) as a block; NA becomes no-data (opaque) or

@@ -14,14 +14,16 @@
 #' @param name The grid.
 #' @param as `"SpatRaster"` (with the window's extent and cell size, named
 #'   `name`; with the grid's CRS in an in-process session, none through a
-#'   grid server, whose packets carry no CRS) or `"matrix"`.
+#'   grid server, whose packets carry no CRS), `"matrix"`, or `"vector"`:
+#'   the cells row after row from the northern edge, as the grid keeps them
+#'   and [terra::values()] takes them (the fastest form).
 #' @param x A matrix of the window's size, or a single-layer SpatRaster of
 #'   the window's geometry. When no window is set, a SpatRaster's geometry
 #'   becomes the window (the in-process server keeps its window from one
 #'   session to the next, so set it with `grid_make_window(x)` when unsure).
 #' @param type The cell type of the grid written: `"auto"` makes integer
 #'   grids of integer matrices and float grids of everything else.
-#' @return `grid_read()`: a SpatRaster or matrix of doubles, `NA` for
+#' @return `grid_read()`: a SpatRaster, matrix or vector of doubles, `NA` for
 #'   no-data (integer grids read as whole doubles). `grid_write()`: `name`,
 #'   invisibly.
 #' @section Errors: [mirl_error]: -10007 the grid cannot be found, -10013 no
@@ -38,13 +40,17 @@
 #' grid_delete("elev")
 #' grid_close()
 #' @export
-grid_read <- function(name, as = c("SpatRaster", "matrix")) {
+grid_read <- function(name, as = c("SpatRaster", "matrix", "vector")) {
   as <- match.arg(as)
   scalar_string(name, "name")
   w <- grid_window()
-  cells <- if (w$block_only) NULL else read_whole_cells(name, w)
-  if (is.null(cells)) cells <- read_bands(name, w)
-  if (as == "matrix") return(matrix(cells, nrow = w$rows, byrow = TRUE))
+  by_rows <- as != "matrix"
+  cells <- if (w$block_only) NULL else read_whole_cells(name, w, by_rows)
+  if (is.null(cells)) {
+    cells <- read_bands(name, w)
+    if (!by_rows) cells <- matrix(cells, nrow = w$rows, byrow = TRUE)
+  }
+  if (as != "SpatRaster") return(cells)
   r <- window_raster(w, name = name)
   terra::values(r) <- cells
   r
@@ -82,13 +88,15 @@ same_geometry <- function(r, w) {
     isTRUE(all.equal(terra::res(r), c(w$cell_size, w$cell_size), tolerance = 1e-9))
 }
 
-# The whole grid's cells in one exchange, or NULL when it is too big for one.
-read_whole_cells <- function(name, w) {
-  out <- .C("R_readgrid_dbl", result = integer(1), name, NaN, cells = double(w$rows * w$cols),
-            NAOK = TRUE, PACKAGE = "mirl_lib")
-  if (out$result == -10016L) return(NULL)
-  checked(out$result, "readgrid", grid_context(name), call = sys.call(-1))
-  read_cells_restored(out$cells)
+# The whole grid's cells in one exchange (row after row, or as a matrix when
+# by_rows is FALSE), or NULL when it is too big for one.
+read_whole_cells <- function(name, w, by_rows) {
+  out <- .Call(C_mirl_read_grid, name, w$rows, w$cols, by_rows)
+  if (is.integer(out)) {
+    if (out == -10016L) return(NULL)
+    checked(out, "readgrid", grid_context(name), call = sys.call(-1))
+  }
+  out
 }
 
 # FALSE when the grid is too big for one exchange.

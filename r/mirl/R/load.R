@@ -5,4 +5,7 @@
     .C("clean_up", PACKAGE = "mirl_lib")
     library.dynam.unload("mirl_lib", libpath)
   }
+  if (is.loaded("mirl_read_grid", PACKAGE = "mirl")) {
+    library.dynam.unload("mirl", libpath)
+  }
 }

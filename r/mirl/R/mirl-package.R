@@ -21,4 +21,5 @@
 #'
 #' @keywords internal
 #' @useDynLib mirl_lib
+#' @useDynLib mirl, .registration = TRUE, .fixes = "C_"
 "_PACKAGE"

@@ -1,13 +1,15 @@
-# Installs what src/Makefile built: mirl_lib and the grid I/O library into
-# libs/ (R loads mirl_lib from there, and mirl_lib loads the grid I/O
-# library from its own directory), grid_server into bin/.
+# Installs what src/Makefile built: mirl_lib, the grid I/O library and the
+# package's own DLL into libs/ (R loads mirl_lib and mirl from there, and
+# mirl_lib loads the grid I/O library from its own directory), grid_server
+# into bin/.
 built <- readLines("build-dir", n = 1L)
 libs <- file.path(R_PACKAGE_DIR, paste0("libs", R_ARCH))
 bin <- file.path(R_PACKAGE_DIR, paste0("bin", R_ARCH))
 program <- if (WINDOWS) "grid_server.exe" else "grid_server"
 dir.create(libs, recursive = TRUE, showWarnings = FALSE)
 dir.create(bin, recursive = TRUE, showWarnings = FALSE)
-libraries <- file.path(built, "lib", paste0(c("mirl_lib", "avgridio"), SHLIB_EXT))
+libraries <- c(file.path(built, "lib", paste0(c("mirl_lib", "avgridio"), SHLIB_EXT)),
+               paste0("mirl", SHLIB_EXT))
 installed <- c(file.copy(libraries, libs, overwrite = TRUE),
                file.copy(file.path(built, "gridserver", program), bin, overwrite = TRUE))
 if (!all(installed)) stop("could not install ", paste(c(libraries, program)[!installed],

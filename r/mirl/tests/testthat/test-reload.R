@@ -23,6 +23,11 @@ test_that("three unload/load cycles leave a working, freshly mapped library", {
     if (have_maps) expect_true(mapped_in_process(path))
     expect_identical(cost_spread(matrix(0, 2, 3), 4, 1, 1), matrix(4, 2, 3))
   }
+  # The package's .Call reads find the library loaded anew, not the old one.
+  local_inprocess_session()
+  grid_make_window(rows = 2, cols = 3, x_ll = 0, y_ll = 0, cell_size = 1)
+  grid_write("g", matrix(1:6, 2, 3))
+  expect_identical(grid_read("g", as = "matrix"), matrix(as.double(1:6), 2, 3))
 })
 
 test_that("the library's dynamic symbols have no GNU-unique binding", {
