@@ -5,7 +5,7 @@
     .C("clean_up", PACKAGE = "mirl_lib")
     library.dynam.unload("mirl_lib", libpath)
   }
-  if (is.loaded("mirl_read_grid", PACKAGE = "mirl")) {
-    library.dynam.unload("mirl", libpath)
+  if (is.loaded("mirl_read_grid", PACKAGE = "mirl_rcall")) {
+    library.dynam.unload("mirl_rcall", libpath)
   }
 }

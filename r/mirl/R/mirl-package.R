@@ -3,6 +3,10 @@
 #' The package loads the library under the name `mirl_lib`, so that its
 #' `.C` interface stays reachable as `.C("R_spread", ..., PACKAGE =
 #' "mirl_lib")`; the functions of the package are the R-shaped layer over it.
+#' A second, small DLL of the package's own, `mirl_rcall`, reads grids
+#' through `.Call` into new R vectors. R CMD check takes a package's first
+#' DLL for its own and any other for a foreign package's: the `.Call`s are
+#' wrapped in [dontCheck()] for that reason.
 #'
 #' * Analysis on matrices or single-layer SpatRasters: [cost_spread()],
 #'   [wet_spread()], [patch_scan()], [floyd_warshall()],
@@ -21,5 +25,5 @@
 #'
 #' @keywords internal
 #' @useDynLib mirl_lib
-#' @useDynLib mirl, .registration = TRUE, .fixes = "C_"
+#' @useDynLib mirl_rcall, .registration = TRUE, .fixes = "C_"
 "_PACKAGE"

@@ -205,7 +205,7 @@ static const R_CallMethodDef kCallMethods[] = {
     {"mirl_read_block", (DL_FUNC)&mirl_read_block, 7},
     {NULL, NULL, 0}};
 
-void R_init_mirl(DllInfo* dll) {
+void R_init_mirl_rcall(DllInfo* dll) {
   R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
   R_useDynamicSymbols(dll, FALSE);
 }

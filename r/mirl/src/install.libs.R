@@ -9,7 +9,7 @@ program <- if (WINDOWS) "grid_server.exe" else "grid_server"
 dir.create(libs, recursive = TRUE, showWarnings = FALSE)
 dir.create(bin, recursive = TRUE, showWarnings = FALSE)
 libraries <- c(file.path(built, "lib", paste0(c("mirl_lib", "avgridio"), SHLIB_EXT)),
-               paste0("mirl", SHLIB_EXT))
+               paste0("mirl_rcall", SHLIB_EXT))
 installed <- c(file.copy(libraries, libs, overwrite = TRUE),
                file.copy(file.path(built, "gridserver", program), bin, overwrite = TRUE))
 if (!all(installed)) stop("could not install ", paste(c(libraries, program)[!installed],
