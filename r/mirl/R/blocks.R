@@ -69,7 +69,7 @@ grid_write_block <- function(name, x, row, col, mode = c("opaque", "transparent"
 # The cells of a block as doubles with NA for no-data: row after row, or
 # (by_rows FALSE) as a matrix.
 read_block_cells <- function(name, row, col, nrows, ncols, margin, by_rows = TRUE) {
-  out <- .Call(dontCheck(C_mirl_read_block), name, row, col, nrows, ncols, margin, by_rows)
+  out <- .Call(C_mirl_read_block$address, name, row, col, nrows, ncols, margin, by_rows)
   if (is.integer(out)) checked(out, "readblock", grid_context(name), call = sys.call(-1))
   out
 }

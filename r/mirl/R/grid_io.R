@@ -91,7 +91,7 @@ same_geometry <- function(r, w) {
 # The whole grid's cells in one exchange (row after row, or as a matrix when
 # by_rows is FALSE), or NULL when it is too big for one.
 read_whole_cells <- function(name, w, by_rows) {
-  out <- .Call(dontCheck(C_mirl_read_grid), name, w$rows, w$cols, by_rows)
+  out <- .Call(C_mirl_read_grid$address, name, w$rows, w$cols, by_rows)
   if (is.integer(out)) {
     if (out == -10016L) return(NULL)
     checked(out, "readgrid", grid_context(name), call = sys.call(-1))

@@ -5,8 +5,9 @@
 #' "mirl_lib")`; the functions of the package are the R-shaped layer over it.
 #' A second, small DLL of the package's own, `mirl_rcall`, reads grids
 #' through `.Call` into new R vectors. R CMD check takes a package's first
-#' DLL for its own and any other for a foreign package's: the `.Call`s are
-#' wrapped in [dontCheck()] for that reason.
+#' DLL for its own and calls through a symbol of any other for calls into a
+#' foreign package: the `.Call`s name their routines by address for that
+#' reason.
 #'
 #' * Analysis on matrices or single-layer SpatRasters: [cost_spread()],
 #'   [wet_spread()], [patch_scan()], [floyd_warshall()],
