@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include "analysis/cpu_features.h"
+#include "platform/memory_status.h"
 
 namespace mirl {
 namespace analysis {
@@ -69,7 +70,12 @@ CPatchScanner::CPatchScanner(const CMatrixViewInt& grid, int neighborhood)
       m_Neighborhood(neighborhood),
       m_Skip(grid.missing() >= 0 ? grid.missing() : INT32_MAX),
       m_Parent(new int32_t[static_cast<size_t>(grid.size())]),
-      m_Rows(new int32_t[4 * (static_cast<size_t>(grid.cols()) + 2)]) {}
+      m_Rows(new int32_t[4 * (static_cast<size_t>(grid.cols()) + 2)]) {
+  // On a grid of many small patches the first pass writes a fresh parent
+  // entry at almost every cell, tens of megabytes of untouched memory that
+  // take a fault per small page.
+  platform::AdviseLargePages(m_Parent.get(), static_cast<size_t>(grid.size()) * sizeof(int32_t));
+}
 
 int32_t CPatchScanner::Run() noexcept {
   if (m_Neighborhood == 4) {
