@@ -40,7 +40,10 @@ static DL_FUNC library_entry(const char* name) {
 
 /* Large, untouched blocks are asked onto large pages where the system has
  * them: first writes into a fresh block of tens of megabytes then take a
- * fault per 2 MB instead of one per 4 KB, several times faster. */
+ * fault per 2 MB instead of one per 4 KB, several times faster. mirl_lib
+ * does the same for every array it fills; this is for the one array the
+ * package fills itself, the transposed matrix (the library's own function
+ * is not exported). */
 static void advise_large_pages(void* data, size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   const long page = sysconf(_SC_PAGESIZE);
@@ -67,6 +70,14 @@ static __m128d restored2(__m128d cells) {
   return _mm_or_pd(_mm_and_pd(missing, _mm_set1_pd(NA_REAL)), _mm_andnot_pd(missing, cells));
 }
 #endif
+
+static void restore_in_place(double* cells, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 2 <= n; i += 2) _mm_storeu_pd(cells + i, restored2(_mm_loadu_pd(cells + i)));
+#endif
+  for (; i < n; ++i) cells[i] = restored(cells[i]);
+}
 
 /* rows x cols cells, row after row, into R's column order, restored. Tiles
  * of kTile x kTile cells keep both sides' lines in cache; within a tile,
@@ -120,15 +131,13 @@ static SEXP read_cells(Filler fill, void* context, size_t rows, size_t cols, int
   if (cols != 0 && n / cols != rows) Rf_error("too many cells");
   SEXP result = PROTECT(Rf_allocVector(REALSXP, (R_xlen_t)n));
   double* cells = REAL(result);
-  advise_large_pages(cells, n * sizeof(double));
   /* mirl_lib writes no cell before it knows the read succeeded, and a
    * zero-length read gives it a valid place to (not) write. */
   double none;
   int code;
   if (by_rows) {
     code = fill(context, n ? cells : &none);
-    if (code == 1)
-      for (size_t i = 0; i < n; ++i) cells[i] = restored(cells[i]);
+    if (code == 1) restore_in_place(cells, n);
   } else {
     SEXP dim = PROTECT(Rf_allocVector(INTSXP, 2));
     INTEGER(dim)[0] = (int)rows;
@@ -140,7 +149,10 @@ static SEXP read_cells(Filler fill, void* context, size_t rows, size_t cols, int
     double* rowwise = n ? malloc(n * sizeof(double)) : NULL;
     if (n && rowwise == NULL) Rf_error("cannot allocate %.0f cells", (double)n);
     code = fill(context, n ? rowwise : &none);
-    if (code == 1) transpose_restored(rowwise, rows, cols, cells);
+    if (code == 1) {
+      advise_large_pages(cells, n * sizeof(double));
+      transpose_restored(rowwise, rows, cols, cells);
+    }
     free(rowwise);
     if (code == 1) Rf_setAttrib(result, R_DimSymbol, dim);
     UNPROTECT(1);
