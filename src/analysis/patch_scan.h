@@ -53,6 +53,9 @@ class CPatchScanner {
   // Values and provisional labels of the previous and the current row, with
   // one padding cell at each end that matches no value.
   std::unique_ptr<int32_t[]> m_Rows;
+  // Where the runs of equal values begin in the previous and the current
+  // row, a bit per column.
+  std::unique_ptr<uint64_t[]> m_Starts;
 };
 
 }  // namespace analysis

@@ -212,6 +212,39 @@ TEST(PatchScanOracle, LargerNoiseAndBlobGrids) {
   }
 }
 
+TEST(PatchScanOracle, RowsOfLongRunsBetweenRowsOfNoise) {
+  // Rows of long runs are labelled run by run and noisy rows cell by cell,
+  // so these grids switch between the two from row to row, at widths around
+  // the 64-column words that mark where runs begin, with runs of the
+  // missing value and of negatives among them.
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> value(-1, 3);
+  const int widths[] = {1, 2, 3, 5, 63, 64, 65, 127, 128, 129, 203};
+  const int missings[] = {-1, 2, -9999};
+  int trial = 0;
+  for (int cols : widths) {
+    for (int k = 0; k < 6; ++k, ++trial) {
+      const int rows = 1 + static_cast<int>(rng() % 40);
+      Grid g(static_cast<size_t>(rows) * cols);
+      for (int r = 0; r < rows; ++r) {
+        int* row = &g[static_cast<size_t>(r) * cols];
+        const bool runs = rng() % 3 != 0;
+        for (int c = 0; c < cols;) {
+          const int length = runs ? 1 + static_cast<int>(rng() % (2 + cols / 3)) : 1;
+          const int v = value(rng);
+          for (int i = 0; i < length && c < cols; ++i) row[c++] = v;
+        }
+      }
+      const int missing = missings[trial % 3];
+      for (int nb : {4, 8}) {
+        ExpectMatchesOracle(g, rows, cols, nb, missing,
+                            "width " + std::to_string(cols) + ", trial " + std::to_string(k) +
+                                ", neighbourhood " + std::to_string(nb));
+      }
+    }
+  }
+}
+
 TEST(PatchScanOracle, CombWhoseTeethJoinOnlyInTheLastRow) {
   // Teeth of 1 in every even column, joined by a bottom row of 1; the scan
   // gives each tooth a label of its own and learns they are one at the end.
