@@ -49,6 +49,14 @@ inline int32_t Select(bool cond, int32_t a, int32_t b) {
   return b ^ ((a ^ b) & -static_cast<int32_t>(cond));
 }
 
+// x == y ? a : b, as a compare and a conditional move. Written out, as the
+// compiler turns a plain conditional into a branch, which on noise is a
+// coin toss, and the bit operations of Select take twice the instructions.
+inline int32_t SelectIfEqual(int32_t x, int32_t y, int32_t a, int32_t b) {
+  __asm__("cmpl %2, %1\n\tcmove %3, %0" : "+r"(b) : "r"(x), "rm"(y), "rm"(a) : "cc");
+  return b;
+}
+
 // The second pass sixteen cells at a time over whole vectors of g, the
 // same rule as the scalar loop lane for lane; returns how many cells it
 // did. On noise every cell looks up a different label, which a gather
@@ -165,16 +173,54 @@ struct RowScan {
 // by run, shorter ones cell by cell.
 constexpr int32_t kMinMeanRun = 4;
 
-// Labels a row cell by cell. The neighbours slide along in registers: a
-// label stored for the west cell and loaded again at the next cell would
-// put a store forwarding on the path from one cell to the next. kAllIn
-// rows, where every cell can belong to a patch, skip that test.
-template <int kNeighborhood, bool kAllIn>
-void ScanByCells(RowScan* scan) {
+// Labels a row cell by cell, 4-neighbourhood. kAllIn rows, where every
+// cell can belong to a patch, skip that test. The west cell's label stays
+// in a register: stored and loaded again at the next cell, it would put a
+// store forwarding on the path from one cell to the next.
+template <bool kAllIn>
+__attribute__((noinline)) void ScanByCells4(RowScan* scan) {
+  const int32_t* prev_val = scan->prev_val + 1;
+  const int32_t* prev_lab = scan->prev_lab + 1;
+  const int32_t* cur_val = scan->cur_val + 1;
+  int32_t* cur_lab = scan->cur_lab + 1;
+  const int32_t cols = scan->cols;
+  const int32_t missing = scan->missing;
+  int32_t* parent = scan->parent;
+  int32_t next = scan->next;
+  int32_t west_val = kPad, west_lab = 0;
+  for (int32_t c = 0; c < cols; ++c) {
+    const int32_t v = cur_val[c];
+    if (kAllIn || (v >= 0 && v != missing)) {
+      // The choice of label is made without branches: on noise every
+      // neighbour test is a coin toss that a branch would mispredict. Only
+      // the rarer joins of two labels branch. A fresh label's parent entry
+      // is written every time and kept only when the label is taken.
+      const int32_t n_val = prev_val[c], n_lab = prev_lab[c];
+      parent[next] = next;
+      int32_t label = SelectIfEqual(n_val, v, n_lab, next);
+      label = SelectIfEqual(west_val, v, west_lab, label);
+      next += label == next;
+      // West and north in under different labels need joining. (With the
+      // north-west cell in too, they are one set already, and the join
+      // finds so.)
+      const int32_t north = SelectIfEqual(n_val, v, n_lab, label);
+      if (north != label) label = Union(parent, label, north);
+      cur_lab[c] = label;
+      west_lab = label;
+    }
+    west_val = v;
+  }
+  scan->next = next;
+}
+
+// Labels a row cell by cell, 8-neighbourhood, as ScanByCells4. The cells
+// above slide along in registers as well.
+template <bool kAllIn>
+__attribute__((noinline)) void ScanByCells8(RowScan* scan) {
   const int32_t* prev_val = scan->prev_val;
   const int32_t* prev_lab = scan->prev_lab;
-  const int32_t* cur_val = scan->cur_val;
-  int32_t* cur_lab = scan->cur_lab;
+  const int32_t* cur_val = scan->cur_val + 1;
+  int32_t* cur_lab = scan->cur_lab + 1;
   const int32_t cols = scan->cols;
   const int32_t missing = scan->missing;
   int32_t* parent = scan->parent;
@@ -183,43 +229,22 @@ void ScanByCells(RowScan* scan) {
   int32_t nw_val = prev_val[0], nw_lab = prev_lab[0];
   int32_t n_val = prev_val[1], n_lab = prev_lab[1];
   for (int32_t c = 0; c < cols; ++c) {
-    const int32_t v = cur_val[c + 1];
+    const int32_t v = cur_val[c];
     const int32_t ne_val = prev_val[c + 2], ne_lab = prev_lab[c + 2];
     if (kAllIn || (v >= 0 && v != missing)) {
-      // The choice of label is made without branches: on noise every
-      // neighbour test is a coin toss that a branch would mispredict. Only
-      // the rarer joins of two labels branch. A fresh label's parent entry
-      // is written every time and kept only when the label is taken.
-      const bool n = n_val == v;
-      const bool w = west_val == v;
-      const bool nw = nw_val == v;
       parent[next] = next;
-      int32_t label;
-      if (kNeighborhood == 4) {
-        label = Select(n, n_lab, next);
-        label = Select(w, west_lab, label);
-        next += !(n | w);
-        // West and north need joining unless the north-west cell is in
-        // too. One test of the combined pattern: split into its parts, the
-        // branch on each part alone would be a coin toss on noise.
-        const int pattern = n | (w << 1) | (nw << 2);
-        if (pattern == 3) label = Union(parent, west_lab, n_lab);
-      } else {
-        // North touches west, north-west and north-east, and west touches
-        // north-west, so only north-east can bring a second set.
-        const bool ne = ne_val == v;
-        label = Select(ne, ne_lab, next);
-        label = Select(w, west_lab, label);
-        label = Select(nw, nw_lab, label);
-        label = Select(n, n_lab, label);
-        next += !(n | nw | w | ne);
-        // Joins when north is out, north-east in, and north-west or west
-        // in; one test on the pattern (n, nw, w, ne as bits 0 to 3).
-        constexpr unsigned kJoin = (1u << 10) | (1u << 12) | (1u << 14);
-        const int pattern = n | (nw << 1) | (w << 2) | (ne << 3);
-        if ((kJoin >> pattern) & 1u) label = Union(parent, label, ne_lab);
-      }
-      cur_lab[c + 1] = label;
+      // North touches west, north-west and north-east, and west touches
+      // north-west, so north comes first and only north-east can bring a
+      // second set, when north is out.
+      int32_t label = SelectIfEqual(ne_val, v, ne_lab, next);
+      label = SelectIfEqual(west_val, v, west_lab, label);
+      label = SelectIfEqual(nw_val, v, nw_lab, label);
+      label = SelectIfEqual(n_val, v, n_lab, label);
+      next += label == next;
+      int32_t north_east = SelectIfEqual(ne_val, v, ne_lab, label);
+      north_east = SelectIfEqual(n_val, v, label, north_east);
+      if (north_east != label) label = Union(parent, label, north_east);
+      cur_lab[c] = label;
       west_lab = label;
     }
     west_val = v;
@@ -229,6 +254,16 @@ void ScanByCells(RowScan* scan) {
     n_lab = ne_lab;
   }
   scan->next = next;
+}
+
+// Labels a row cell by cell.
+template <int kNeighborhood, bool kAllIn>
+void ScanByCells(RowScan* scan) {
+  if (kNeighborhood == 4) {
+    ScanByCells4<kAllIn>(scan);
+  } else {
+    ScanByCells8<kAllIn>(scan);
+  }
 }
 
 // Labels a row run by run: a run of equal values is one set, and so is each
