@@ -4,6 +4,10 @@
 // its remaining value stays positive and improves on what it holds by more
 // than kMinImprovement.
 //
+// Entries come out of a bucket queue when the surface's steps allow one (no
+// free step, and a ring of bounded size between the cheapest and dearest
+// step), else out of a radix heap; both yield the largest value first.
+//
 // Both views are the caller's and must outlive the roamer. The surface is
 // only read; the result must be all zeros before Run.
 #ifndef MIRL_ANALYSIS_CONN_ROAMER_H_
@@ -31,6 +35,9 @@ class CConnRoamer {
   int64_t Run(int32_t r0, int32_t c0);
 
  private:
+  template <typename Queue>
+  int64_t Spread(Queue* queue, int32_t r0, int32_t c0);
+
   const CMatrixViewDbl* m_Result;
   const CMatrixViewDbl* m_Surface;
   double m_Missing;
