@@ -99,7 +99,7 @@ RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, i
   __m128i out = zero;
   uint64_t bits = 0;
   int32_t c = 0;
-  for (; c + 4 <= cols; c += 4) {
+  for (; c <= cols - 4; c += 4) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + c));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(val + 1 + c), here);
     const __m128i west = _mm_or_si128(_mm_slli_si128(here, 4), _mm_srli_si128(before, 12));
@@ -143,7 +143,7 @@ inline int32_t NextStart(const uint64_t* starts, int32_t from, int32_t limit) {
 // fifteen more past the end, which the caller's slack or later runs take.
 inline void FillLabels(int32_t* p, int32_t count, int32_t label) {
   const __m128i x = _mm_set1_epi32(label);
-  for (int32_t i = 0; i < count; i += 16) {
+  for (int64_t i = 0; i < count; i += 16) {
     __m128i* q = reinterpret_cast<__m128i*>(p + i);
     _mm_storeu_si128(q, x);
     _mm_storeu_si128(q + 1, x);
@@ -316,7 +316,7 @@ void WriteRowLabels(int32_t* g, const int32_t* val, const int32_t* lab, int32_t 
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi32(1);
   int32_t c = 0;
-  for (; c + 4 <= cols; c += 4) {
+  for (; c <= cols - 4; c += 4) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(val + c));
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lab + c));
     const __m128i out = _mm_or_si128(_mm_cmpgt_epi32(zero, v), _mm_cmpeq_epi32(v, vmissing));
