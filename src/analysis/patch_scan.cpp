@@ -179,23 +179,19 @@ constexpr int32_t kMinMeanRun = 4;
 // store forwarding on the path from one cell to the next.
 template <bool kAllIn>
 __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
-  const int32_t* prev_val = scan->prev_val + 1;
-  const int32_t* prev_lab = scan->prev_lab + 1;
-  const int32_t* cur_val = scan->cur_val + 1;
-  int32_t* cur_lab = scan->cur_lab + 1;
-  const int32_t cols = scan->cols;
-  const int32_t missing = scan->missing;
-  int32_t* parent = scan->parent;
-  int32_t next = scan->next;
+  // A copy, kept in registers: the stores below could alias the fields.
+  const RowScan row = *scan;
+  int32_t* parent = row.parent;
+  int32_t next = row.next;
   int32_t west_val = kPad, west_lab = 0;
-  for (int32_t c = 0; c < cols; ++c) {
-    const int32_t v = cur_val[c];
-    if (kAllIn || (v >= 0 && v != missing)) {
+  for (int32_t c = 0; c < row.cols; ++c) {
+    const int32_t v = row.cur_val[c + 1];
+    if (kAllIn || (v >= 0 && v != row.missing)) {
       // The choice of label is made without branches: on noise every
       // neighbour test is a coin toss that a branch would mispredict. Only
       // the rarer joins of two labels branch. A fresh label's parent entry
       // is written every time and kept only when the label is taken.
-      const int32_t n_val = prev_val[c], n_lab = prev_lab[c];
+      const int32_t n_val = row.prev_val[c + 1], n_lab = row.prev_lab[c + 1];
       parent[next] = next;
       int32_t label = SelectIfEqual(n_val, v, n_lab, next);
       label = SelectIfEqual(west_val, v, west_lab, label);
@@ -205,7 +201,7 @@ __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
       // finds so.)
       const int32_t north = SelectIfEqual(n_val, v, n_lab, label);
       if (north != label) label = Union(parent, label, north);
-      cur_lab[c] = label;
+      row.cur_lab[c + 1] = label;
       west_lab = label;
     }
     west_val = v;
@@ -217,21 +213,16 @@ __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
 // above slide along in registers as well.
 template <bool kAllIn>
 __attribute__((noinline)) void ScanByCells8(RowScan* scan) {
-  const int32_t* prev_val = scan->prev_val;
-  const int32_t* prev_lab = scan->prev_lab;
-  const int32_t* cur_val = scan->cur_val + 1;
-  int32_t* cur_lab = scan->cur_lab + 1;
-  const int32_t cols = scan->cols;
-  const int32_t missing = scan->missing;
-  int32_t* parent = scan->parent;
-  int32_t next = scan->next;
+  const RowScan row = *scan;
+  int32_t* parent = row.parent;
+  int32_t next = row.next;
   int32_t west_val = kPad, west_lab = 0;
-  int32_t nw_val = prev_val[0], nw_lab = prev_lab[0];
-  int32_t n_val = prev_val[1], n_lab = prev_lab[1];
-  for (int32_t c = 0; c < cols; ++c) {
-    const int32_t v = cur_val[c];
-    const int32_t ne_val = prev_val[c + 2], ne_lab = prev_lab[c + 2];
-    if (kAllIn || (v >= 0 && v != missing)) {
+  int32_t nw_val = row.prev_val[0], nw_lab = row.prev_lab[0];
+  int32_t n_val = row.prev_val[1], n_lab = row.prev_lab[1];
+  for (int32_t c = 0; c < row.cols; ++c) {
+    const int32_t v = row.cur_val[c + 1];
+    const int32_t ne_val = row.prev_val[c + 2], ne_lab = row.prev_lab[c + 2];
+    if (kAllIn || (v >= 0 && v != row.missing)) {
       parent[next] = next;
       // North touches west, north-west and north-east, and west touches
       // north-west, so north comes first and only north-east can bring a
@@ -244,7 +235,7 @@ __attribute__((noinline)) void ScanByCells8(RowScan* scan) {
       int32_t north_east = SelectIfEqual(ne_val, v, ne_lab, label);
       north_east = SelectIfEqual(n_val, v, label, north_east);
       if (north_east != label) label = Union(parent, label, north_east);
-      cur_lab[c] = label;
+      row.cur_lab[c + 1] = label;
       west_lab = label;
     }
     west_val = v;
