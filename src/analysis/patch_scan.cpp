@@ -181,7 +181,6 @@ template <bool kAllIn>
 __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
   // A copy, kept in registers: the stores below could alias the fields.
   const RowScan row = *scan;
-  int32_t* parent = row.parent;
   int32_t next = row.next;
   int32_t west_val = kPad, west_lab = 0;
   for (int32_t c = 0; c < row.cols; ++c) {
@@ -192,7 +191,7 @@ __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
       // the rarer joins of two labels branch. A fresh label's parent entry
       // is written every time and kept only when the label is taken.
       const int32_t n_val = row.prev_val[c + 1], n_lab = row.prev_lab[c + 1];
-      parent[next] = next;
+      row.parent[next] = next;
       int32_t label = SelectIfEqual(n_val, v, n_lab, next);
       label = SelectIfEqual(west_val, v, west_lab, label);
       next += label == next;
@@ -200,7 +199,7 @@ __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
       // north-west cell in too, they are one set already, and the join
       // finds so.)
       const int32_t north = SelectIfEqual(n_val, v, n_lab, label);
-      if (north != label) label = Union(parent, label, north);
+      if (north != label) label = Union(row.parent, label, north);
       row.cur_lab[c + 1] = label;
       west_lab = label;
     }
@@ -214,7 +213,6 @@ __attribute__((noinline)) void ScanByCells4(RowScan* scan) {
 template <bool kAllIn>
 __attribute__((noinline)) void ScanByCells8(RowScan* scan) {
   const RowScan row = *scan;
-  int32_t* parent = row.parent;
   int32_t next = row.next;
   int32_t west_val = kPad, west_lab = 0;
   int32_t nw_val = row.prev_val[0], nw_lab = row.prev_lab[0];
@@ -223,7 +221,7 @@ __attribute__((noinline)) void ScanByCells8(RowScan* scan) {
     const int32_t v = row.cur_val[c + 1];
     const int32_t ne_val = row.prev_val[c + 2], ne_lab = row.prev_lab[c + 2];
     if (kAllIn || (v >= 0 && v != row.missing)) {
-      parent[next] = next;
+      row.parent[next] = next;
       // North touches west, north-west and north-east, and west touches
       // north-west, so north comes first and only north-east can bring a
       // second set, when north is out.
@@ -234,7 +232,7 @@ __attribute__((noinline)) void ScanByCells8(RowScan* scan) {
       next += label == next;
       int32_t north_east = SelectIfEqual(ne_val, v, ne_lab, label);
       north_east = SelectIfEqual(n_val, v, label, north_east);
-      if (north_east != label) label = Union(parent, label, north_east);
+      if (north_east != label) label = Union(row.parent, label, north_east);
       row.cur_lab[c + 1] = label;
       west_lab = label;
     }
