@@ -71,8 +71,10 @@ class CNeighborhood {
       if (!(value < 0.0)) visit(i, at, value);
     }
   }
-  /// Step factor, row and column offset of active neighbour i.
+  /// Step factor, row and column offset of active neighbour i, and its
+  /// offset in the surface's storage order.
   double factor(int i) const { return m_Factor[i]; }
+  int64_t flat_offset(int i) const { return m_FlatOffset[i]; }
   int32_t row_offset(int i) const { return m_RowOffsetOf[i]; }
   int32_t col_offset(int i) const { return m_ColOffsetOf[i]; }
 
