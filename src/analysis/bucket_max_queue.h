@@ -92,11 +92,10 @@ class BucketMaxQueue {
     bool operator()(const Entry& a, const Entry& b) const { return a.value > b.value; }
   };
 
-  // Buckets fine enough that one holds a few dozen entries of a spread,
-  // within the ring's limit and no wider than the smallest step.
-  static double Width(double min_step, double max_step) {
-    return std::min(min_step, std::max(min_step / 64, max_step / (kMaxBuckets / 2)));
-  }
+  // Half the smallest step: a push then lands two buckets or more past the
+  // one being emptied, whatever the rounding. Few buckets, so that the
+  // ends that pushes append to stay in the nearest cache.
+  static double Width(double min_step, double /*max_step*/) { return min_step / 2; }
 
   int64_t BucketOf(double value) const {
     return static_cast<int64_t>((m_Top - value) * m_PerWidth);
@@ -110,7 +109,38 @@ class BucketMaxQueue {
       ++m_Current;
     } while (m_Buckets[static_cast<size_t>(m_Current & m_Mask)].empty());
     m_Sorted.swap(m_Buckets[static_cast<size_t>(m_Current & m_Mask)]);
-    std::sort(m_Sorted.begin(), m_Sorted.end(), Larger());
+    SortBucket();
+  }
+
+  // Sorts the bucket being emptied, largest first: a counting pass into
+  // slices of the bucket's width, about four entries to a slice, then
+  // insertion, which has only the slices' few entries to order.
+  void SortBucket() {
+    const size_t n = m_Sorted.size();
+    if (n > 16) {
+      const size_t slices = std::min<size_t>(n / 4, 1 << 16);
+      m_Counts.assign(slices + 1, 0);
+      m_Slice.resize(n);
+      for (size_t i = 0; i < n; ++i) {
+        const double within =
+            (m_Top - m_Sorted[i].value) * m_PerWidth - static_cast<double>(m_Current);
+        const double at = std::max(0.0, within * static_cast<double>(slices));
+        const uint32_t slice = static_cast<uint32_t>(std::min(at, static_cast<double>(slices - 1)));
+        m_Slice[i] = slice;
+        ++m_Counts[slice + 1];
+      }
+      for (size_t k = 0; k < slices; ++k) m_Counts[k + 1] += m_Counts[k];
+      m_Spare.resize(n);
+      for (size_t i = 0; i < n; ++i) m_Spare[m_Counts[m_Slice[i]]++] = m_Sorted[i];
+      m_Sorted.swap(m_Spare);
+    }
+    Entry* a = m_Sorted.data();
+    for (size_t i = 1; i < n; ++i) {
+      const Entry e = a[i];
+      size_t j = i;
+      for (; j > 0 && a[j - 1].value < e.value; --j) a[j] = a[j - 1];
+      a[j] = e;
+    }
   }
 
   double m_Top;
@@ -122,6 +152,10 @@ class BucketMaxQueue {
   int64_t m_Current = -1;
   std::vector<Entry> m_Sorted;
   size_t m_Next = 0;
+  // Work space of SortBucket.
+  std::vector<Entry> m_Spare;
+  std::vector<uint32_t> m_Slice;
+  std::vector<size_t> m_Counts;
   size_t m_Size = 0;
 };
 
