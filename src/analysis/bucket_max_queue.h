@@ -3,15 +3,17 @@
 // at least min_step below the value most recently popped, and no more than
 // max_step below it (a spread whose steps each cost between the two).
 //
-// Values fall into buckets of a fixed width no larger than min_step, kept in
-// a ring that spans max_step. A push then never lands in the bucket being
-// emptied: that bucket is sorted once when its turn comes and popped in
-// order, while pushes only append to later buckets. Against a radix heap,
-// which moves each entry down several times, every entry is appended once
-// and sorted among a few dozen others.
+// Values fall into buckets half min_step wide, kept in a ring that spans
+// max_step. A push then never lands in the bucket being emptied: that
+// bucket is sorted once when its turn comes and popped in order, while
+// pushes only append to later buckets. Against a radix heap, which moves
+// each entry down several times, every entry is appended once and sorted
+// once, by a counting pass and insertion.
 //
 // Whether a spread can use the queue is decided by Fits before one is built.
-// Entries of equal value come out in no defined order.
+// Entries of equal value come out in no defined order. A push above the
+// bucket being emptied (one closer below the last popped than min_step)
+// still comes out in order, through an insertion.
 #ifndef MIRL_ANALYSIS_BUCKET_MAX_QUEUE_H_
 #define MIRL_ANALYSIS_BUCKET_MAX_QUEUE_H_
 
@@ -31,8 +33,8 @@ class BucketMaxQueue {
     int32_t col;
   };
 
-  /// Most buckets the ring may have; beyond that a spread keeps to the radix
-  /// heap.
+  /// Most buckets the ring may have (max_step over half min_step); beyond
+  /// that a spread keeps to the radix heap.
   static constexpr int64_t kMaxBuckets = 1 << 14;
 
   /// Whether a queue for values at most top, with steps between min_step
@@ -62,8 +64,8 @@ class BucketMaxQueue {
     const int64_t k = BucketOf(value);
     ++m_Size;
     if (k <= m_Current) {
-      // Rounding can put a value one step below the last popped into the
-      // bucket being emptied; it goes into its sorted place there.
+      // Closer below the last popped than the steps allow: it belongs to
+      // the bucket being emptied, in its sorted place.
       const Entry e{value, row, col};
       auto at = std::upper_bound(m_Sorted.begin() + static_cast<std::ptrdiff_t>(m_Next),
                                  m_Sorted.end(), e, Larger());
