@@ -141,6 +141,27 @@ TEST_F(SpreadTest, MatchesReferenceDijkstraOnRandomSurfacesWithBarriers) {
   }
 }
 
+TEST_F(SpreadTest, IntegerResistancesGiveExactlyTheReferenceValues) {
+  // Without diagonal weighting every remaining value is an integer, held
+  // exactly, and every improvement is at least 1: whatever queue the spread
+  // takes, each cell must hold the reference's value to the bit. From 1 up
+  // the bucket queue serves; with free cells (0) among them, the radix heap.
+  std::mt19937 rng(99);
+  for (int lowest : {1, 0}) {
+    const int rows = 61, cols = 47;
+    std::uniform_int_distribution<int> res(lowest, 9);
+    std::vector<double> surface(rows * cols);
+    for (double& v : surface) v = res(rng);
+    for (int c = 5; c < cols; ++c) surface[20 * cols + c] = -1;  // a wall with a gap
+    const auto expected = ReferenceSpread(150.0, 40, 23, rows, cols, surface, false);
+    std::vector<double> got = surface;
+    const int reached = spread(150.0, 41, 24, rows, cols, got.data(), 0);
+    ASSERT_EQ(reached, CountNonZero(expected)) << "lowest " << lowest;
+    for (size_t i = 0; i < got.size(); ++i)
+      ASSERT_EQ(got[i], expected[i]) << "lowest " << lowest << " cell " << i;
+  }
+}
+
 TEST_F(SpreadTest, BufferIsReusedForEqualSizeAndRenewedAfterCleanUp) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> res(0.0, 3.0);
