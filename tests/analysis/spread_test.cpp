@@ -118,7 +118,7 @@ TEST_F(SpreadTest, NaNResistanceIsNeverEntered) {
 TEST_F(SpreadTest, MatchesReferenceDijkstraOnRandomSurfacesWithBarriers) {
   std::mt19937 rng(12345);
   // Resistances from 0 take the radix heap; from 0.5 up, the bucket queue,
-  // whose ring then spans a few hundred buckets and is lapped many times.
+  // whose ring of some thirty buckets is lapped many times.
   for (int trial = 0; trial < 24; ++trial) {
     const int rows = 20 + trial % 12 * 7, cols = 31 + trial % 12 * 3;
     std::uniform_real_distribution<double> res(trial < 12 ? 0.0 : 0.5, 5.0);
