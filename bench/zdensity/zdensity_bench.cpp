@@ -1,6 +1,8 @@
 // Times zdensity (mean 0.5, sd 1.5, in place) on doubles read from a raw
-// file, and the plain std::exp loop on the same data for comparison.
-// Prints: export seconds, std::exp loop seconds (fastest of the repeats),
+// file, and the library's scalar path (the one processors without AVX2 and
+// FMA take: the same steps with a fused multiply-add done in integer
+// arithmetic) on the same data for comparison.
+// Prints: export seconds, scalar path seconds (fastest of the repeats),
 // the largest distance in ulps between the two results, and the two
 // bounds of the export: an in-place pass that only scales each element
 // (memory traffic alone) and the export's kernel over a cache-sized block
