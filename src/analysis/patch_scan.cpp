@@ -377,7 +377,7 @@ void CPatchScanner::FirstPass() noexcept {
     scan.cur_val = cur_val;
     scan.cur_lab = cur_lab;
     scan.cur_starts = cur_starts;
-    if (kMinMeanRun * row.runs <= cols) {
+    if (int64_t{kMinMeanRun} * row.runs <= cols) {
       ScanByRuns<kNeighborhood>(&scan);
     } else if (row.all_in) {
       ScanByCells<kNeighborhood, true>(&scan);
