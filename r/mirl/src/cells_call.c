@@ -139,6 +139,8 @@ static SEXP read_cells(Filler fill, void* context, size_t rows, size_t cols, int
     code = fill(context, n ? cells : &none);
     if (code == 1) restore_in_place(cells, n);
   } else {
+    if (rows > INT_MAX || cols > INT_MAX) Rf_error("a matrix cannot have %.0f x %.0f cells",
+                                                   (double)rows, (double)cols);
     SEXP dim = PROTECT(Rf_allocVector(INTSXP, 2));
     INTEGER(dim)[0] = (int)rows;
     INTEGER(dim)[1] = (int)cols;

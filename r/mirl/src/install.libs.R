@@ -1,5 +1,5 @@
 # Installs what src/Makefile built: mirl_lib, the grid I/O library and the
-# package's own DLL into libs/ (R loads mirl_lib and mirl from there, and
+# package's own DLL into libs/ (R loads mirl_lib and mirl_rcall from there, and
 # mirl_lib loads the grid I/O library from its own directory), grid_server
 # into bin/.
 built <- readLines("build-dir", n = 1L)
