@@ -2,6 +2,7 @@
 // what surrounds it: it takes turns with the layer's other writers across
 // processes, it is written through links to layer directories and keeps
 // them, and killed writers' leftovers are swept.
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,7 +94,10 @@ TEST_F(GridioReplaceTest, ASaveWaitsForAWriterInAnotherProcessToClose) {
   int32_t step = 0;
   ASSERT_EQ(read(writer.reports, &step, sizeof(step)), static_cast<ssize_t>(sizeof(step)));
   ASSERT_EQ(Replace(layer, 7.0f), GIO_OK);
-  // The save began only once the writer was closing.
+  // The save went on only once the writer was closing: its last report is
+  // there already.
+  struct pollfd ready = {writer.reports, POLLIN, 0};
+  EXPECT_EQ(poll(&ready, 1, 0), 1) << "the save did not wait for the writer";
   ASSERT_EQ(read(writer.reports, &step, sizeof(step)), static_cast<ssize_t>(sizeof(step)));
   EXPECT_EQ(step, 2);
   EXPECT_EQ(Reap(writer), 0);
