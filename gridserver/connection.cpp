@@ -158,7 +158,7 @@ void Connection::Reserve() {
 
 void Connection::StartPayload() {
   try {
-    m_Payload = mirl::platform::PageBlock(m_Expected);
+    m_Payload = RequestBuffer(m_Expected);
   } catch (const std::bad_alloc&) {
     GiveBack();
     Refuse(grd_svr::ErrGridMemAlloc, "no memory could be mapped for its request");
@@ -181,7 +181,7 @@ void Connection::GiveBack() {
 
 void Connection::ReadPayload() {
   auto self = shared_from_this();
-  char* data = static_cast<char*>(m_Payload.data());
+  char* data = m_Payload.data();
   m_Socket.async_read_some(boost::asio::buffer(data + m_Received, m_Expected - m_Received),
                            [self](const boost::system::error_code& error, std::size_t bytes) {
                              self->OnPayload(error, bytes);
@@ -225,7 +225,7 @@ void Connection::Handle() {
         HandlerReply reply = handler.HandlePayload(self->m_Payload.data(), self->m_Received,
                                                    self->m_Peer);
         // The request is done with; a large reply needs the memory more.
-        self->m_Payload = mirl::platform::PageBlock();
+        self->m_Payload = RequestBuffer();
         return reply;
       },
       [self](HandlerReply reply) { self->Send(std::move(reply)); });

@@ -7,8 +7,8 @@
 // ErrorReport (ErrPackMalformed, respectively ErrGridTooBig) and closed
 // without reading further. Before it reads the payload the connection takes
 // the announced length from the budget; while that does not fit it reads
-// nothing and waits. The receive buffer is mapped at the announced length
-// and backed by memory only as bytes arrive. A connection that has not
+// nothing and waits. The receive buffer (request_buffer.h) costs resident
+// memory only as bytes arrive. A connection that has not
 // delivered its 8-byte header header_timeout_ms after it was accepted, that
 // moves no byte for idle_timeout_ms while reading (not while it waits for
 // the budget) or writing, or that has not delivered its whole request
@@ -52,9 +52,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/page_block.h"
 #include "protocol/framing.h"
 #include "pending_budget.h"
+#include "request_buffer.h"
 #include "request_handler.h"
 
 namespace grid_server {
@@ -140,7 +140,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   PendingBudget& m_Budget;
   std::size_t m_Reserved = 0;
   PendingBudget::Ticket m_Waiting = 0;
-  mirl::platform::PageBlock m_Payload;
+  RequestBuffer m_Payload;
   std::size_t m_Expected = 0;
   std::size_t m_Received = 0;
 

@@ -7,10 +7,10 @@
 // a small request is never held back behind a large one that cannot fit
 // yet.
 //
-// The payload buffer is mapped at its whole length but backed by physical
-// memory only as its bytes arrive, so what a connection holds in resident
-// memory is at most what it has received, and what the server is committed
-// to is at most the limit.
+// A large payload buffer is backed by physical memory only as its bytes
+// arrive (request_buffer.h), so what a connection holds in resident memory
+// is about what it has received, and what the server is committed to is at
+// most the limit.
 //
 // Ownership: holds the wake-up calls of the waiting connections.
 // Thread safety: none; used on the io_context's one thread only.
