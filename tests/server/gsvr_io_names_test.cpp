@@ -67,13 +67,16 @@ class NameRuleTest : public server_test::HandlerTest {
 
 TEST_F(NameRuleTest, NothingOutsideTheWorkspaceIsWrittenOrDeleted) {
   const std::string sibling = Sibling();
-  EXPECT_EQ(Write("../escape"), grd_svr::ErrPackMalformed);
-  EXPECT_FALSE(fs::exists(dir() + "/../escape"));
+  // Beside the workspace, under a name of this test's own.
+  const std::string escape = fs::path(dir()).filename().string() + "_escape";
+  const std::string beside = fs::path(dir()).parent_path().string() + "/" + escape;
+  ASSERT_FALSE(fs::exists(beside));
+  EXPECT_EQ(Write("../" + escape), grd_svr::ErrPackMalformed);
   EXPECT_EQ(Write(sibling + "/made"), grd_svr::ErrPackMalformed);
   EXPECT_FALSE(fs::exists(sibling + "/made"));
-  EXPECT_EQ(Create("../escape"), grd_svr::ErrPackMalformed);
-  EXPECT_EQ(Copy("alpha", "../escape"), grd_svr::ErrPackMalformed);
-  EXPECT_FALSE(fs::exists(dir() + "/../escape"));
+  EXPECT_EQ(Create("../" + escape), grd_svr::ErrPackMalformed);
+  EXPECT_EQ(Copy("alpha", "../" + escape), grd_svr::ErrPackMalformed);
+  EXPECT_FALSE(fs::exists(beside));
 
   fs::ofstream(sibling + "/victim/layer.tif") << "x";
   EXPECT_EQ(Kill("../" + fs::path(sibling).filename().string() + "/victim"),
@@ -81,6 +84,7 @@ TEST_F(NameRuleTest, NothingOutsideTheWorkspaceIsWrittenOrDeleted) {
   EXPECT_EQ(Kill(sibling + "/victim"), grd_svr::ErrPackMalformed);
   EXPECT_TRUE(fs::exists(sibling + "/victim/layer.tif"));
   fs::remove_all(sibling);
+  fs::remove_all(beside);
 }
 
 TEST_F(NameRuleTest, NothingOutsideTheWorkspaceIsRead) {
