@@ -16,6 +16,17 @@
 namespace gridserver_test {
 namespace {
 
+// A thread joined however the test ends, so that a failed assertion does not
+// end the whole run.
+struct JoinedThread {
+  template <class F>
+  explicit JoinedThread(F f) : thread(std::move(f)) {}
+  ~JoinedThread() {
+    if (thread.joinable()) thread.join();
+  }
+  std::thread thread;
+};
+
 class ServerLimitsTest : public GridServerTest {
  protected:
   void SetUp() override {
@@ -89,7 +100,7 @@ TEST_F(ServerLimitsTest, AtShutdownEveryRequestThatHasBegunGetsAReply) {
   partial.Send(ping.substr(0, 10));
   half_header.Send(ping.substr(0, 3));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::thread stop([this] { server_->StopAndWait(); });
+  JoinedThread stop([this] { server_->StopAndWait(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   whole.Send(ping.substr(10));
   Packet served = whole.ReadReply();
@@ -101,7 +112,7 @@ TEST_F(ServerLimitsTest, AtShutdownEveryRequestThatHasBegunGetsAReply) {
     EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrGridIOException);
   }
   EXPECT_TRUE(silent.ClosedByServer());
-  stop.join();
+  stop.thread.join();
   EXPECT_EQ(Count("the server stopped before its request had arrived whole"), 2u) << LogText();
 }
 
@@ -111,13 +122,12 @@ TEST_F(ServerLimitsTest, ASecondSignalEndsTheGraceAtOnce) {
   RawConnection partial(port());
   partial.Send(grd_svr::EncodeFrame(Ping()).substr(0, 12));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::thread stop([this] { server_->StopAndWait(); });
+  JoinedThread stop([this] { server_->StopAndWait(); });
   ASSERT_TRUE(EventuallyHolds(options_.log_file, "grid_server stopping"));
   std::raise(SIGTERM);
   Packet reply = partial.ReadReply();
   ASSERT_NE(reply, nullptr);
   EXPECT_EQ(reply->GetErrorCode(), grd_svr::ErrGridIOException);
-  stop.join();
 }
 
 TEST_F(ServerLimitsTest, RequestsOfClientsThatHaveGoneAreNotServed) {
