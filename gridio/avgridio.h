@@ -129,6 +129,14 @@ GIO_API int GetWindowRowFloat(int handle, int row, float* cells);
  * centre; cells outside the layer are dropped. Needs a writable handle. */
 GIO_API int PutWindowRow(int handle, int row, const void* cells);
 
+/* Beyond the grid I/O library's own entry points: removes what killed
+ * writers left in the workspace dir and its layer directories (partial
+ * files of layers being written, journals of updates in place, played back
+ * or dropped when stale), never a live writer's. The number removed, or
+ * negative. A grid server calls it when it opens a workspace; every write
+ * open and create cleans up after its own layer as well. */
+GIO_API int GridIOCleanWorkspace(const char* dir);
+
 /* The remaining entry points exist so that the library binds by name; each
  * returns GIO_ERR_NOT_SUPPORTED whatever it is passed. */
 GIO_API int GridRename(void);

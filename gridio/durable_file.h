@@ -1,8 +1,8 @@
 // Putting a finished file in place so that it is seen complete or not at
 // all: it is renamed over its target in one atomic step, so a process that
 // dies at any moment leaves either the old target or the new one. Forcing
-// the data to the disk first, against power loss, is CommitFileDurably's
-// (durable_commit.h). The OS calls live in durable_file_posix.cpp.
+// the data to the disk first, against power loss, is PartialFile's
+// (partial_file.h). The OS calls live in durable_file_posix.cpp.
 #ifndef GRIDIO_DURABLE_FILE_H_
 #define GRIDIO_DURABLE_FILE_H_
 

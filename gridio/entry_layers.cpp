@@ -119,3 +119,11 @@ GIO_API int DescribeGridDbl(const char* path, double* cell_size, int32_t* rows_c
     return GIO_OK;
   });
 }
+
+GIO_API int GridIOCleanWorkspace(const char* dir) {
+  return RunEntry([&]() -> int {
+    RequireSetUp();
+    RequirePath(dir);
+    return CleanWorkspace(dir);
+  });
+}

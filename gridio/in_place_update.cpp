@@ -15,8 +15,7 @@ uint64_t MaxOfWidth(int width) { return width >= 8 ? ~uint64_t{0} : (uint64_t{1}
 }  // namespace
 
 InPlaceUpdate::InPlaceUpdate(const std::string& raster) : raster_(raster) {
-  if (!file_.Open(raster_, RawFile::Mode::kReadWrite)) Fail(GIO_ERR_OPEN);
-  journal_.reset(new RollbackJournal(raster_, file_));
+  journal_.reset(new RollbackJournal(raster_, file_, RawFile::Mode::kReadWrite));
 }
 
 InPlaceUpdate::~InPlaceUpdate() {

@@ -4,7 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "layer_location.h"
+#include "gio_error.h"
+#include "partial_file.h"
 
 namespace gridio {
 
@@ -149,13 +150,20 @@ void StoreKeptStats(const std::string& raster, const FileIdentity& id, const Kep
   }
   Put(&bytes, Checksum(bytes.data(), bytes.size()));
   // Written aside and renamed into place: a reader never sees half a file.
-  const std::string path = StatsPathFor(raster);
-  const std::string partial = PartialFileBeside(path);
-  RawFile file;
-  if (!file.Open(partial, RawFile::Mode::kCreateReadWrite)) return;
-  const bool written = file.WriteAt(0, bytes.data(), bytes.size());
-  file.Close();
-  if (!written || !RenameFile(partial, path)) RemoveFile(partial);
+  // Not forced: a file lost or cut short by a power loss is refused by its
+  // checksum, and the layer is scanned again.
+  try {
+    PartialFile partial(StatsPathFor(raster));
+    RawFile file;
+    if (!file.Open(partial.path(), RawFile::Mode::kReadWrite) ||
+        !file.WriteAt(0, bytes.data(), bytes.size())) {
+      return;
+    }
+    file.Close();
+    partial.CommitTo(StatsPathFor(raster), false);
+  } catch (const GioError&) {
+    // None kept.
+  }
 }
 
 bool DropKeptStats(const std::string& raster) { return RemoveFile(StatsPathFor(raster)); }

@@ -4,7 +4,11 @@
 // A readable layer reads its raster in place. A created layer writes a
 // private partial file beside the layer directory (blocks never written
 // stay out of it, sparse) and becomes visible only when Close renames it
-// over the layer's raster. A layer opened in mode 2 is updated in place
+// over the layer's raster; over an existing raster it first waits for that
+// layer's writers like another writer, and its Close forces the new raster
+// to the disk before the rename and the directory after, so that a power
+// loss leaves the old layer or the new one. A layer opened in mode 2 is
+// updated in place
 // (in_place_update.h), after converting it once into a raster that can be
 // (an uncompressed GeoTIFF of the same cells, under the raster's own name)
 // when it is not one; Close commits the update, and the statistics kept
@@ -28,6 +32,9 @@
 #include "in_place_update.h"
 #include "kept_stats.h"
 #include "layer_location.h"
+#include "partial_file.h"
+#include "raw_file.h"
+#include "rollback_journal.h"
 #include "row_read_ahead.h"
 #include "window_mapping.h"
 
@@ -57,7 +64,9 @@ class Layer {
   // changes whenever the window does. Throws GioError.
   void ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row, int32_t* cells);
   void ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row, float* cells);
-  // Writes window row row from cells of the layer's cell type.
+  // Writes window row row from cells of the layer's cell type. A failed
+  // row read or write of a writable layer makes its Close fail without
+  // committing: the writer cannot know what it would commit.
   void WriteWindowRow(const WindowGrid& window, unsigned long window_id, int row,
                       const void* cells);
 
@@ -84,6 +93,9 @@ class Layer {
   void FlushPending();
   void StoreUpdatedStats();
 
+  // Runs work; an exception out of it marks a writable layer failed.
+  template <typename Work>
+  void FailingCommit(Work&& work);
   const WindowMapping& MappingFor(const WindowGrid& window, unsigned long window_id);
   template <typename T>
   void ReadRaw(int row, int first, int count, T* cells);
@@ -142,9 +154,17 @@ class Layer {
   bool stats_kept_ = false;
   KeptStats stats_before_;
   std::set<int> changed_rows_;
-  std::string partial_file_;   // created: the file being written
-  std::string target_file_;    // created: where Close puts it
-  std::string replaced_file_;  // created: an older raster that the commit supersedes
+  // Created: the file being written, where Close puts it, and an older
+  // raster of another name that the commit supersedes.
+  std::unique_ptr<PartialFile> partial_;
+  std::string target_file_;
+  std::string replaced_file_;
+  // Created over an existing raster: that raster, open to hold its
+  // writers' turn (rollback_journal.h) until the new one has replaced it,
+  // so that no in-place writer of the layer commits into a raster the
+  // replacement then unlinks.
+  RawFile replaced_raster_;
+  std::unique_ptr<RollbackJournal> replaced_turn_;
 
   WindowMapping mapping_;
   unsigned long mapping_window_id_ = 0;

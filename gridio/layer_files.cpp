@@ -1,6 +1,5 @@
 #include "layer_files.h"
 
-#include <cpl_error.h>
 #include <cpl_string.h>
 
 #include <filesystem>
@@ -8,11 +7,12 @@
 #include <vector>
 
 #include "avgridio.h"
-#include "durable_commit.h"
 #include "gdal_raster.h"
 #include "gio_error.h"
 #include "kept_stats.h"
 #include "layer_location.h"
+#include "partial_file.h"
+#include "plain_copy.h"
 #include "raw_file.h"
 #include "rollback_journal.h"
 
@@ -24,15 +24,6 @@ namespace {
 
 // An interrupted commit can leave at most the new and the replaced raster.
 constexpr int kMaxRastersPerLayer = 8;
-
-// Blocks the source never held stay out of the copy too.
-const char* const kCopyOptions[] = {"BIGTIFF=IF_SAFER", "SPARSE_OK=TRUE", nullptr};
-
-void RejectNonDirectory(const std::string& dir) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(dir, ec);
-  if (fs::exists(status) && !fs::is_directory(status)) Fail(GIO_ERR_NOT_DIRECTORY);
-}
 
 // Side files of raster that GDAL knows of, limited to raster's own directory.
 std::vector<fs::path> SideFiles(const LayerLocation& location) {
@@ -49,46 +40,34 @@ std::vector<fs::path> SideFiles(const LayerLocation& location) {
   return files;
 }
 
-// Removes its file when it goes, unless Keep was called.
-class PartialFile {
- public:
-  explicit PartialFile(std::string path) : path_(std::move(path)) {}
-  ~PartialFile() {
-    if (path_.empty()) return;
-    std::error_code ec;
-    fs::remove(path_, ec);
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-  const std::string& path() const { return path_; }
-  void Keep() { path_.clear(); }
-
- private:
-  std::string path_;
-};
-
 }  // namespace
 
 void DeleteLayer(const std::string& dir) {
+  const std::string normal_dir = NormalLayerDirectory(dir);
   bool deleted = false;
   for (int i = 0; i < kMaxRastersPerLayer; ++i) {
-    const LayerLocation location = LocateLayer(dir);
+    const LayerLocation location = LocateLayer(normal_dir);
     if (location.kind == LayerKind::kNone) break;
     if (location.kind == LayerKind::kEsriGrid) Fail(GIO_ERR_READ_ONLY);
+    // A writer updating the raster in place finishes first: its close
+    // must not report cells kept in a file that is then gone.
+    RawFile raster;
+    RollbackJournal turn(location.raster, raster, RawFile::Mode::kReadWrite);
     const std::vector<fs::path> side_files = SideFiles(location);
     std::error_code ec;
     if (!fs::remove(location.raster, ec) || ec) Fail(GIO_ERR_WRITE);
     for (const fs::path& file : side_files) fs::remove(file, ec);
     // The library's own files beside the raster: it is gone, they are void.
-    RemoveFile(JournalPathFor(location.raster));
     DropKeptStats(location.raster);
+    turn.Commit();
     deleted = true;
   }
   if (!deleted) {
     RejectNonDirectory(dir);
     Fail(GIO_ERR_NOT_FOUND);
   }
-  // A plain removal: a directory that holds anything else stays.
+  // A plain removal: a directory that holds anything else stays. The name
+  // as given: a link to a layer directory goes, what it pointed at stays.
   std::error_code ec;
   fs::remove(fs::path(dir), ec);
 }
@@ -108,18 +87,30 @@ void CopyLayer(const std::string& from, const std::string& to) {
   if (!dataset || !InspectRaster(static_cast<GDALDatasetH>(dataset.get()), &info))
     Fail(GIO_ERR_OPEN);
 
-  PartialFile partial(PartialFileBeside(target_dir));
-  Dataset copy(GDALCreateCopy(GeoTiffDriver(), partial.path().c_str(),
-                              static_cast<GDALDatasetH>(dataset.get()), FALSE,
-                              const_cast<char**>(kCopyOptions), nullptr, nullptr));
-  if (!copy) Fail(GIO_ERR_CREATE);
-  // Closing flushes the last strips; only a failure from here on counts.
-  CPLErrorReset();
-  copy.reset();
-  if (CPLGetLastErrorType() >= CE_Failure) Fail(GIO_ERR_WRITE);
-  if (!CommitFileDurably(partial.path(), (fs::path(target_dir) / kLayerFileName).string()))
+  PartialFile partial(target_dir);
+  WritePlainCopy(static_cast<GDALDatasetH>(dataset.get()), partial.path());
+  if (!partial.CommitTo((fs::path(target_dir) / kLayerFileName).string(), true))
     Fail(GIO_ERR_WRITE);
-  partial.Keep();
+}
+
+int CleanWorkspace(const std::string& dir) {
+  const std::string workspace = NormalLayerDirectory(dir);
+  int removed = SweepPartialFiles(workspace);
+  std::error_code ec;
+  fs::directory_iterator it(workspace, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code entry_ec;
+    if (!it->is_directory(entry_ec) || entry_ec) continue;
+    removed += SweepPartialFiles(it->path().string());
+    fs::directory_iterator inner(it->path(), entry_ec);
+    for (; !entry_ec && inner != end; inner.increment(entry_ec)) {
+      const std::string raster = RasterOfJournal(inner->path().string());
+      if (raster.empty()) continue;
+      RecoverLayer(raster);
+      if (!fs::exists(fs::symlink_status(inner->path(), entry_ec))) ++removed;
+    }
+  }
+  return removed;
 }
 
 }  // namespace gridio

@@ -1,13 +1,13 @@
 #include "layer_location.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
-#include "durable_file.h"
+#include "avgridio.h"
+#include "gio_error.h"
 #include "rollback_journal.h"
 
 namespace gridio {
@@ -77,23 +77,23 @@ LayerLocation LocateRecoveredLayer(const std::string& dir) {
   return location;
 }
 
-std::string NormalLayerDirectory(const std::string& dir) {
-  fs::path path = fs::absolute(fs::path(dir)).lexically_normal();
-  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
-  return path.string();
+void RejectNonDirectory(const std::string& dir) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(dir, ec);
+  if (fs::exists(status) && !fs::is_directory(status)) Fail(GIO_ERR_NOT_DIRECTORY);
 }
 
-std::string PartialFileBeside(const std::string& dir) {
-  static std::atomic<unsigned long> counter{0};
-  const fs::path layer(NormalLayerDirectory(dir));
-  const fs::path parent = layer.parent_path();
-  const std::string stem =
-      "." + layer.filename().string() + ".gridio-" + std::to_string(CurrentProcessId()) + "-";
-  for (;;) {
-    const fs::path candidate = parent / (stem + std::to_string(counter++) + ".partial");
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate.string();
-  }
+std::string NormalLayerDirectory(const std::string& dir) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(dir), ec);
+  if (ec) return fs::path(dir).lexically_normal().string();
+  // Through every link that exists, as the system resolves a path: a
+  // layer reached through a link is written where the link points (the
+  // link stays), and "link/.." names what the system would open.
+  fs::path path = fs::weakly_canonical(absolute, ec);
+  if (ec) path = absolute.lexically_normal();
+  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  return path.string();
 }
 
 }  // namespace gridio

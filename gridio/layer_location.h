@@ -1,5 +1,4 @@
-// Where a layer's raster lives inside its directory, and the names of the
-// files a write goes through.
+// Where a layer's raster lives inside its directory.
 #ifndef GRIDIO_LAYER_LOCATION_H_
 #define GRIDIO_LAYER_LOCATION_H_
 
@@ -28,12 +27,13 @@ LayerLocation LocateLayer(const std::string& dir);
 // rollback_journal.h): what every open of a layer goes through.
 LayerLocation LocateRecoveredLayer(const std::string& dir);
 
-// dir as an absolute path without a trailing separator.
-std::string NormalLayerDirectory(const std::string& dir);
+// Throws GioError(GIO_ERR_NOT_DIRECTORY) when something other than a
+// directory is at dir.
+void RejectNonDirectory(const std::string& dir);
 
-// A fresh hidden file name in the directory that holds dir, for writing
-// dir's raster before it is renamed into place.
-std::string PartialFileBeside(const std::string& dir);
+// dir as an absolute path without a trailing separator, every symbolic link
+// in it that exists resolved.
+std::string NormalLayerDirectory(const std::string& dir);
 
 }  // namespace gridio
 

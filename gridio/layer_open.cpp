@@ -1,12 +1,11 @@
 #include <cpl_error.h>
-#include <cpl_string.h>
 
 #include <filesystem>
 #include <system_error>
 
 #include "avgridio.h"
-#include "durable_commit.h"
-#include "durable_file.h"
+#include "partial_file.h"
+#include "plain_copy.h"
 #include "gio_error.h"
 #include "layer.h"
 #include "layer_crs.h"
@@ -18,66 +17,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Layers at least this wide are tiled: a block written into a new layer
-// then takes the tiles it touches on disk, not its rows' whole width.
-constexpr int kTiledFromCols = 8192;
-
-// Options of every raster this library writes: blocks never written stay
-// out of the file (and read as nodata); files beyond 4 GB switch to
-// BigTIFF; no compression, so that cells can later change in place.
-class WriteOptions {
- public:
-  explicit WriteOptions(int cols) {
-    options_ = CSLSetNameValue(options_, "BIGTIFF", "IF_SAFER");
-    options_ = CSLSetNameValue(options_, "SPARSE_OK", "TRUE");
-    if (cols >= kTiledFromCols) {
-      options_ = CSLSetNameValue(options_, "TILED", "YES");
-      options_ = CSLSetNameValue(options_, "BLOCKXSIZE", "256");
-      options_ = CSLSetNameValue(options_, "BLOCKYSIZE", "256");
-    }
-  }
-  ~WriteOptions() { CSLDestroy(options_); }
-  WriteOptions(const WriteOptions&) = delete;
-  WriteOptions& operator=(const WriteOptions&) = delete;
-  char** get() const { return options_; }
-
- private:
-  char** options_ = nullptr;
-};
-
 void RemoveQuietly(const std::string& file) {
   if (file.empty()) return;
   std::error_code ec;
   fs::remove(file, ec);
 }
 
-// GIO_ERR_NOT_DIRECTORY when something other than a directory is at dir.
-void RejectNonDirectory(const std::string& dir) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(dir, ec);
-  if (fs::exists(status) && !fs::is_directory(status)) Fail(GIO_ERR_NOT_DIRECTORY);
+// Killed writers' partial files of the layer in dir (beside it) and of its
+// kept statistics (inside it).
+void SweepLeftoversOf(const std::string& dir) {
+  const fs::path layer(dir);
+  SweepPartialFiles(layer.parent_path().string(), layer.filename().string());
+  SweepPartialFiles(dir);
 }
 
-// Replaces the raster at location by an uncompressed GeoTIFF of the same
-// cells, grid, type and nodata, under the same name, in one atomic step:
-// what another reader sees is the old file or the converted one. Side
-// files (a world file) stay; the converted file carries its georeferencing
-// itself.
+// Replaces the raster at location by its plain copy (plain_copy.h) under
+// the same name, forced to the disk before the rename: what another reader
+// sees is the old file or the converted one, and a power loss leaves one of
+// them. Side files (a world file) stay; the converted file carries its
+// georeferencing itself.
 void ConvertForUpdate(const LayerLocation& location, GDALDatasetH source) {
-  const std::string partial = PartialFileBeside(fs::path(location.raster).parent_path().string());
-  const WriteOptions options(GDALGetRasterXSize(source));
-  CPLErrorReset();
-  Dataset copy(GDALCreateCopy(GeoTiffDriver(), partial.c_str(), source, FALSE, options.get(),
-                              nullptr, nullptr));
-  if (!copy) {
-    RemoveQuietly(partial);
-    Fail(GIO_ERR_CREATE);
-  }
-  copy.reset();
-  if (CPLGetLastErrorType() >= CE_Failure || !CommitFileDurably(partial, location.raster)) {
-    RemoveQuietly(partial);
-    Fail(GIO_ERR_WRITE);
-  }
+  PartialFile partial(location.raster);
+  WritePlainCopy(source, partial.path());
+  if (!partial.CommitTo(location.raster, true)) Fail(GIO_ERR_WRITE);
 }
 
 }  // namespace
@@ -103,6 +65,7 @@ std::unique_ptr<Layer> Layer::Open(const std::string& dir, int mode) {
   }
   if (mode == GIO_READWRITE) {
     if (location.kind != LayerKind::kGeoTiff) Fail(GIO_ERR_READ_ONLY);
+    SweepLeftoversOf(normal_dir);
     return OpenForUpdate(location);
   }
   std::unique_ptr<Layer> layer(new Layer);
@@ -125,7 +88,11 @@ std::unique_ptr<Layer> Layer::OpenForUpdate(const LayerLocation& location) {
   // Something GDAL cannot read is refused before a writer's lock is taken.
   layer->OpenDataset(location);
   layer->update_.reset(new InPlaceUpdate(location.raster));
-  // Taking the lock may have rolled back another writer's update.
+  // Taking the lock may have rolled back another writer's update, or
+  // followed a whole-layer replacement, which may have put its raster
+  // under the library's own name.
+  if (LocateLayer(fs::path(location.raster).parent_path().string()).raster != location.raster)
+    Fail(GIO_ERR_OPEN);
   layer->OpenDataset(location);
   if (!layer->PrepareUpdate()) {
     ConvertForUpdate(location, static_cast<GDALDatasetH>(layer->dataset_.get()));
@@ -152,18 +119,25 @@ std::unique_ptr<Layer> Layer::Create(const std::string& dir, int cell_type, cons
   if (cell_type != GIO_CELLINT && cell_type != GIO_CELLFLOAT) Fail(GIO_ERR_ARGUMENT);
   const std::string normal_dir = NormalLayerDirectory(dir);
   RejectNonDirectory(normal_dir);
-  const LayerLocation existing = LocateLayer(normal_dir);
+  SweepLeftoversOf(normal_dir);
+  LayerLocation existing = LocateLayer(normal_dir);
   if (existing.kind == LayerKind::kEsriGrid) Fail(GIO_ERR_READ_ONLY);
 
   std::unique_ptr<Layer> layer(new Layer);
   layer->writable_ = true;
   layer->target_file_ = (fs::path(normal_dir) / kLayerFileName).string();
-  if (existing.kind == LayerKind::kGeoTiff && existing.raster != layer->target_file_)
-    layer->replaced_file_ = existing.raster;
-  layer->partial_file_ = PartialFileBeside(normal_dir);
+  if (existing.kind == LayerKind::kGeoTiff) {
+    // A writer updating the layer in place finishes first (or this one
+    // gives up, as a second writer would); a killed one's update is undone.
+    layer->replaced_turn_.reset(
+        new RollbackJournal(existing.raster, layer->replaced_raster_, RawFile::Mode::kReadWrite));
+    if (LocateLayer(normal_dir).raster != existing.raster) Fail(GIO_ERR_OPEN);
+    if (existing.raster != layer->target_file_) layer->replaced_file_ = existing.raster;
+  }
+  layer->partial_.reset(new PartialFile(normal_dir));
 
   const WriteOptions options(grid.cols);
-  layer->dataset_ = Dataset(GDALCreate(GeoTiffDriver(), layer->partial_file_.c_str(), grid.cols,
+  layer->dataset_ = Dataset(GDALCreate(GeoTiffDriver(), layer->partial_->path().c_str(), grid.cols,
                                        grid.rows, 1, RowType(cell_type), options.get()));
   if (!layer->dataset_) Fail(GIO_ERR_CREATE);
   GDALDatasetH dataset = static_cast<GDALDatasetH>(layer->dataset_.get());
@@ -192,7 +166,8 @@ Layer::~Layer() {
   dataset_.reset();
   // Not committed: the layer on disk stays as it was.
   update_.reset();
-  RemoveQuietly(partial_file_);
+  partial_.reset();
+  replaced_turn_.reset();
 }
 
 int Layer::Close() {
@@ -207,15 +182,17 @@ int Layer::Close() {
   bool failed = write_failed_ || CPLGetLastErrorType() >= CE_Failure;
   dataset_.reset();
   failed = failed || CPLGetLastErrorType() >= CE_Failure;
-  // Renamed without forcing its bytes to the disk first: atomic against a
-  // killed process as it is, and a new layer's fsync would cost as much as
-  // writing it (a power loss may still damage a layer created just before).
-  if (failed || !CommitFile(partial_file_, target_file_)) {
-    RemoveQuietly(partial_file_);
-    partial_file_.clear();
+  // A layer that replaces another is forced to the disk before its rename
+  // (and the rename after it), so that a power loss cannot leave neither. A
+  // new layer is not: forcing a file just written costs about as much as
+  // writing it, and a power loss can then only damage the layer just made.
+  const bool replaces = replaced_turn_ != nullptr;
+  if (failed || !partial_->CommitTo(target_file_, replaces)) {
+    partial_.reset();
+    replaced_turn_.reset();
     return GIO_ERR_WRITE;
   }
-  partial_file_.clear();
+  partial_.reset();
   // Whatever was kept for the raster this one replaced no longer applies.
   DropKeptStats(target_file_);
   // Only now that the new raster is in place may the one it replaces go.
@@ -223,6 +200,8 @@ int Layer::Close() {
     RemoveQuietly(replaced_file_);
     DropKeptStats(replaced_file_);
   }
+  if (replaced_turn_) replaced_turn_->Commit();
+  replaced_turn_.reset();
   return GIO_OK;
 }
 

@@ -258,39 +258,55 @@ void FillMissing(Out* cells, int count) {
 
 }  // namespace
 
+template <typename Work>
+void Layer::FailingCommit(Work&& work) {
+  try {
+    work();
+  } catch (...) {
+    if (writable_) write_failed_ = true;
+    throw;
+  }
+}
+
 void Layer::ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row,
                           int32_t* cells) {
-  const WindowMapping& mapping = MappingFor(window, window_id);
-  const int layer_row = mapping.LayerRow(row);
-  if (layer_row < 0) return FillMissing(cells, window.cols);
-  if (cell_type() == GIO_CELLINT)
-    ReadMapped<int32_t, int32_t>(mapping, layer_row, cells);
-  else
-    ReadMapped<float, int32_t>(mapping, layer_row, cells);
+  FailingCommit([&] {
+    const WindowMapping& mapping = MappingFor(window, window_id);
+    const int layer_row = mapping.LayerRow(row);
+    if (layer_row < 0) return FillMissing(cells, window.cols);
+    if (cell_type() == GIO_CELLINT)
+      ReadMapped<int32_t, int32_t>(mapping, layer_row, cells);
+    else
+      ReadMapped<float, int32_t>(mapping, layer_row, cells);
+  });
 }
 
 void Layer::ReadWindowRow(const WindowGrid& window, unsigned long window_id, int row,
                           float* cells) {
-  const WindowMapping& mapping = MappingFor(window, window_id);
-  const int layer_row = mapping.LayerRow(row);
-  if (layer_row < 0) return FillMissing(cells, window.cols);
-  if (cell_type() == GIO_CELLINT)
-    ReadMapped<int32_t, float>(mapping, layer_row, cells);
-  else
-    ReadMapped<float, float>(mapping, layer_row, cells);
+  FailingCommit([&] {
+    const WindowMapping& mapping = MappingFor(window, window_id);
+    const int layer_row = mapping.LayerRow(row);
+    if (layer_row < 0) return FillMissing(cells, window.cols);
+    if (cell_type() == GIO_CELLINT)
+      ReadMapped<int32_t, float>(mapping, layer_row, cells);
+    else
+      ReadMapped<float, float>(mapping, layer_row, cells);
+  });
 }
 
 void Layer::WriteWindowRow(const WindowGrid& window, unsigned long window_id, int row,
                            const void* cells) {
   if (!writable_) Fail(GIO_ERR_READ_ONLY);
-  const WindowMapping& mapping = MappingFor(window, window_id);
-  const int layer_row = mapping.LayerRow(row);
-  if (layer_row < 0) return;
-  buffered_row_ = -1;
-  if (cell_type() == GIO_CELLINT)
-    WriteMapped(mapping, layer_row, static_cast<const int32_t*>(cells));
-  else
-    WriteMapped(mapping, layer_row, static_cast<const float*>(cells));
+  FailingCommit([&] {
+    const WindowMapping& mapping = MappingFor(window, window_id);
+    const int layer_row = mapping.LayerRow(row);
+    if (layer_row < 0) return;
+    buffered_row_ = -1;
+    if (cell_type() == GIO_CELLINT)
+      WriteMapped(mapping, layer_row, static_cast<const int32_t*>(cells));
+    else
+      WriteMapped(mapping, layer_row, static_cast<const float*>(cells));
+  });
 }
 
 }  // namespace gridio

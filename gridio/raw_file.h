@@ -32,7 +32,7 @@ struct FileIdentity {
 
 class RawFile {
  public:
-  enum class Mode { kRead, kReadWrite, kCreateReadWrite };
+  enum class Mode { kRead, kReadWrite, kCreateReadWrite, kCreateExclusive };
 
   RawFile() = default;
   ~RawFile();
@@ -42,7 +42,8 @@ class RawFile {
   RawFile& operator=(const RawFile&) = delete;
 
   // False when path cannot be opened so (kCreateReadWrite creates it when
-  // missing and keeps what it holds otherwise).
+  // missing and keeps what it holds otherwise; kCreateExclusive creates it
+  // read-write and fails when anything is at path).
   bool Open(const std::string& path, Mode mode);
   bool is_open() const { return fd_ >= 0; }
   void Close();

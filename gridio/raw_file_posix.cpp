@@ -36,6 +36,9 @@ bool RawFile::Open(const std::string& path, Mode mode) {
     case Mode::kCreateReadWrite:
       flags |= O_RDWR | O_CREAT;
       break;
+    case Mode::kCreateExclusive:
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
   }
   do {
     fd_ = ::open(path.c_str(), flags, 0666);

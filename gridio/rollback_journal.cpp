@@ -204,6 +204,17 @@ std::string JournalPathFor(const std::string& raster) {
   return (path.parent_path() / ("." + path.filename().string() + ".gridio-journal")).string();
 }
 
+std::string RasterOfJournal(const std::string& path) {
+  static const std::string kSuffix = ".gridio-journal";
+  const fs::path journal(path);
+  const std::string name = journal.filename().string();
+  if (name.size() <= kSuffix.size() + 1 || name[0] != '.' ||
+      name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+    return std::string();
+  }
+  return (journal.parent_path() / name.substr(1, name.size() - kSuffix.size() - 1)).string();
+}
+
 void JournalSegment::Add(uint64_t offset, const void* old_bytes, uint64_t size) {
   const unsigned char* p = static_cast<const unsigned char*>(old_bytes);
   // Ranges that meet in the raster make one record.
@@ -227,7 +238,7 @@ void JournalSegment::Clear() {
   records_ = 0;
 }
 
-RollbackJournal::RollbackJournal(const std::string& raster, RawFile& file)
+RollbackJournal::RollbackJournal(const std::string& raster, RawFile& file, RawFile::Mode mode)
     : raster_(raster), path_(JournalPathFor(raster)), file_(file) {
   if (HeldHere().count(path_) != 0) Fail(GIO_ERR_OPEN);
   const int64_t deadline = FileClockNow() + kWriterWaitNs;
@@ -247,7 +258,7 @@ RollbackJournal::RollbackJournal(const std::string& raster, RawFile& file)
   held_ = true;
   HeldHere().insert(path_);
   FileIdentity journal_id, id;
-  if (!journal_.Identity(&journal_id) || !file_.Identity(&id)) {
+  if (!file_.Open(raster_, mode) || !journal_.Identity(&journal_id) || !file_.Identity(&id)) {
     Release();
     Fail(GIO_ERR_OPEN);
   }
@@ -308,6 +319,9 @@ void RollbackJournal::Append(const JournalSegment& segment) {
 
 bool RollbackJournal::Commit() {
   const bool removed = RemoveFile(path_);
+  // The removal is done either way; a directory that cannot be forced only
+  // leaves it to the system's next write-back.
+  if (removed && started_) SyncDirectory(fs::path(path_).parent_path().string());
   Release();
   return removed;
 }

@@ -5,7 +5,8 @@
 // removed, and removing it is the commit. A journal found on any later
 // open ("hot": no live writer holds it) is played backwards into the
 // raster, which so returns to its state before the interrupted writer
-// opened it.
+// opened it. The journal's removal is forced to the disk too, so a close
+// that returned is not undone by a power loss.
 //
 // The journal file is also the writers' lock: a writer holds an exclusive
 // lock on it from open to close, so writers of one layer (in any process)
@@ -31,6 +32,8 @@ namespace gridio {
 
 // The journal file of raster.
 std::string JournalPathFor(const std::string& raster);
+// The raster whose journal is at path; empty when path names no journal.
+std::string RasterOfJournal(const std::string& path);
 
 // The old bytes of the ranges a flush is about to overwrite.
 class JournalSegment {
@@ -49,15 +52,17 @@ class JournalSegment {
 
 class RollbackJournal {
  public:
-  // Becomes the writer of raster (open read-write as file, which must
-  // outlive this): waits up to a bounded time for another process's
-  // writer, then rolls back a hot journal. file may be reopened on another
-  // raster at the same path before the first Append (a layer converted for
-  // update). Throws GioError: GIO_ERR_OPEN when another writer keeps the
-  // layer (in this process at once, in another after the wait) or no
-  // journal can be made, GIO_ERR_WRITE when a hot journal cannot be
-  // played back.
-  RollbackJournal(const std::string& raster, RawFile& file);
+  // Becomes the writer of raster: waits up to a bounded time for another
+  // process's writer, then opens raster as file (in mode, which file must
+  // outlive this) and rolls back a hot journal. The raster is opened only
+  // once the lock is held, so a writer that waited for a whole-layer
+  // replacement updates the new raster, not the one it replaced. file may
+  // be reopened on another raster at the same path before the first
+  // Append (a layer converted for update). Throws GioError: GIO_ERR_OPEN
+  // when another writer keeps the layer (in this process at once, in
+  // another after the wait), the raster is gone or no journal can be made,
+  // GIO_ERR_WRITE when a hot journal cannot be played back.
+  RollbackJournal(const std::string& raster, RawFile& file, RawFile::Mode mode);
   ~RollbackJournal();
   RollbackJournal(const RollbackJournal&) = delete;
   RollbackJournal& operator=(const RollbackJournal&) = delete;
@@ -69,8 +74,10 @@ class RollbackJournal {
   bool started() const { return started_; }
 
   // The commit: the caller has forced the raster's writes to the disk.
-  // Removes the journal and lets the next writer in. False when the
-  // journal cannot be removed (the writes then stay undone on next open).
+  // Removes the journal, forces its directory (so that a power loss cannot
+  // bring the journal back and undo the update) and lets the next writer
+  // in. False when the journal cannot be removed (the writes then stay
+  // undone on next open).
   bool Commit();
   // Plays the journal back into the raster and removes it. False when the
   // raster could not be restored (the journal stays, hot, for the next open).

@@ -1,7 +1,9 @@
 #include "tiff_layout.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace gridio {
 
@@ -29,6 +31,53 @@ struct Entry {
   uint64_t count = 0;
   uint64_t value_at = 0;  // file position of the entry's value field
 };
+
+// A stretch of the file that one structure takes: [start, end).
+struct Range {
+  uint64_t start;
+  uint64_t end;
+};
+
+// Bytes per value of a TIFF field type; 0 for a type this reader does not
+// know (whose data it then cannot place).
+uint64_t TypeBytes(uint16_t type) {
+  switch (type) {
+    case 1:   // BYTE
+    case 2:   // ASCII
+    case 6:   // SBYTE
+    case 7:   // UNDEFINED
+      return 1;
+    case 3:   // SHORT
+    case 8:   // SSHORT
+      return 2;
+    case 4:   // LONG
+    case 9:   // SLONG
+    case 11:  // FLOAT
+    case 13:  // IFD
+      return 4;
+    case 5:   // RATIONAL
+    case 10:  // SRATIONAL
+    case 12:  // DOUBLE
+    case 16:  // LONG8
+    case 17:  // SLONG8
+    case 18:  // IFD8
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+// Whether no two ranges share a byte.
+bool Disjoint(std::vector<Range> ranges) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const Range& a, const Range& b) { return a.start < b.start; });
+  uint64_t reached = 0;
+  for (const Range& r : ranges) {
+    if (r.start < reached) return false;
+    reached = std::max(reached, r.end);
+  }
+  return true;
+}
 
 class Reader {
  public:
@@ -60,8 +109,11 @@ class Reader {
     return true;
   }
 
-  // The first directory's entries by tag, and the offset of the next one.
-  bool Directory(uint64_t at, std::map<uint16_t, Entry>* entries, uint64_t* next) {
+  // The first directory's entries by tag, and the offset of the next one;
+  // the ranges of the header, the directory and every field's data that
+  // lies outside it go to *taken.
+  bool Directory(uint64_t at, std::map<uint16_t, Entry>* entries, uint64_t* next,
+                 std::vector<Range>* taken) {
     const int count_bytes = big_ ? 8 : 2;
     const int entry_bytes = big_ ? 20 : 12;
     const int link_bytes = big_ ? 8 : 4;
@@ -76,13 +128,26 @@ class Reader {
     if (size_ - at - count_bytes < bytes) return false;
     std::vector<unsigned char> raw(bytes);
     if (!file_.ReadAt(at + count_bytes, raw.data(), raw.size())) return false;
+    taken->push_back(Range{0, big_ ? 16u : 8u});
+    taken->push_back(Range{at, at + count_bytes + bytes});
+    const uint64_t inline_bytes = big_ ? 8 : 4;
     for (uint64_t i = 0; i < n; ++i) {
       const unsigned char* e = raw.data() + i * entry_bytes;
       Entry entry;
       entry.type = static_cast<uint16_t>(Decode(e + 2, 2));
       entry.count = big_ ? Decode(e + 4, 8) : Decode(e + 4, 4);
       entry.value_at = at + count_bytes + i * entry_bytes + (big_ ? 12 : 8);
-      (*entries)[static_cast<uint16_t>(Decode(e, 2))] = entry;
+      const uint16_t tag = static_cast<uint16_t>(Decode(e, 2));
+      // Two entries of one tag: which one a reader takes is its own choice.
+      if (entries->count(tag) != 0) return false;
+      (*entries)[tag] = entry;
+      const uint64_t type_bytes = TypeBytes(entry.type);
+      if (type_bytes == 0 || entry.count > size_ / type_bytes) return false;
+      const uint64_t data_bytes = entry.count * type_bytes;
+      if (data_bytes <= inline_bytes) continue;
+      const uint64_t data_at = Decode(e + (big_ ? 12 : 8), static_cast<int>(inline_bytes));
+      if (data_at > size_ || size_ - data_at < data_bytes) return false;
+      taken->push_back(Range{data_at, data_at + data_bytes});
     }
     *next = Decode(raw.data() + n * entry_bytes, link_bytes);
     return true;
@@ -187,8 +252,9 @@ bool ReadTiffLayout(const RawFile& file, uint64_t file_size, TiffLayout* layout)
   TiffLayout out;
   uint64_t ifd = 0, next = 0;
   std::map<uint16_t, Entry> entries;
-  if (!reader.Header(&out, &ifd) || reader.GhostArea() || !reader.Directory(ifd, &entries, &next) ||
-      next != 0) {
+  std::vector<Range> taken;
+  if (!reader.Header(&out, &ifd) || reader.GhostArea() ||
+      !reader.Directory(ifd, &entries, &next, &taken) || next != 0) {
     return false;
   }
   uint64_t width, height, bits, compression, samples;
@@ -249,8 +315,12 @@ bool ReadTiffLayout(const RawFile& file, uint64_t file_size, TiffLayout* layout)
       }
       if (out.counts[i] != full || out.offsets[i] > file_size || file_size - out.offsets[i] < full)
         return false;
+      taken.push_back(Range{out.offsets[i], out.offsets[i] + full});
     }
   }
+  // Cells written where a block lies must change nothing else: not the
+  // header, a directory, a field's data or another block.
+  if (!Disjoint(std::move(taken))) return false;
   *layout = std::move(out);
   return true;
 }

@@ -58,9 +58,10 @@ struct TiffLayout {
 // Fills layout when file (of file_size bytes) is a TIFF whose cells can be
 // changed in place: one image (no further directory), one uncompressed
 // sample per cell of 8, 16, 32 or 64 bits, every written block exactly its
-// full size and inside the file, no GDAL structural metadata (whose block
-// checksums a change would break). False otherwise, also for a file that
-// is not a TIFF at all or is damaged.
+// full size and inside the file, every block clear of the header, the
+// directory, every field's data and every other block, no GDAL structural
+// metadata (whose block checksums a change would break). False otherwise,
+// also for a file that is not a TIFF at all or is damaged.
 bool ReadTiffLayout(const RawFile& file, uint64_t file_size, TiffLayout* layout);
 
 }  // namespace gridio

@@ -80,6 +80,10 @@ class CGIO {
                              double box[4], double stats[4], int32_t* data_type,
                              int32_t* class_count, int32_t* record_length);
   static int GridCopy(const std::string& from, const std::string& to);
+  // Clears the workspace dir of what killed writers left (partial files,
+  // journals), when the library offers it (kGioNotBound otherwise): the
+  // count removed or negative.
+  static int CleanWorkspace(const std::string& dir);
 
  private:
   void Load(const std::string& library_dir);

@@ -34,6 +34,7 @@ void ForgetLibrary(GIOState& state) {
   state.loaded = false;
   state.library_ready = false;
   for (void*& function : state.functions) function = nullptr;
+  state.clean_workspace = nullptr;
 }
 
 }  // namespace
@@ -107,6 +108,7 @@ void CGIO::Load(const std::string& library_dir) {
     ForgetLibrary(state);
     return;
   }
+  state.clean_workspace = mirl::platform::FindLibrarySymbol(module, kCleanWorkspaceName);
   state.loaded = true;
   state.library_ready = true;
   reinterpret_cast<GetMissingFloatFn>(state.functions[kGetMissingFloat])(&state.missing_float);

@@ -67,6 +67,12 @@ int CGIO::DescribeGridDbl(const std::string& path, double* cell_size, int32_t ro
                                     stats, data_type, class_count, record_length);
 }
 
+int CGIO::CleanWorkspace(const std::string& dir) {
+  void* function = GioState().clean_workspace;
+  if (function == nullptr) return kGioNotBound;
+  return reinterpret_cast<GridIOCleanWorkspaceFn>(function)(dir.c_str());
+}
+
 int CGIO::GridCopy(const std::string& from, const std::string& to) {
   return Guarded<GridCopyFn>(kGridCopy, from.c_str(), to.c_str());
 }

@@ -93,7 +93,11 @@ typedef int (*DescribeGridDblFn)(const char* path, double* cell_size, int32_t* r
                                  double* box, double* stats, int32_t* data_type,
                                  int32_t* class_count, int32_t* record_length);
 typedef int (*GridCopyFn)(const char* from, const char* to);
+typedef int (*GridIOCleanWorkspaceFn)(const char* dir);
 }
+
+// The optional entry point that clears a workspace of killed writers' files.
+extern const char* const kCleanWorkspaceName;
 
 }  // namespace grd_svr
 

@@ -61,6 +61,8 @@ const char* const kGioFunctionNames[kGioFunctionCount] = {
     "GetMissingFloat",
 };
 
+const char* const kCleanWorkspaceName = "GridIOCleanWorkspace";
+
 GIOState& GioState() {
   // Never destroyed: the unload hook's clean_up and static destructors of
   // other objects may still reach it.

@@ -45,6 +45,9 @@ struct GIOState {
   std::string load_report;
   /// The resolved entry points by GioFunction; all null while not loaded.
   void* functions[kGioFunctionCount] = {};
+  /// GridIOCleanWorkspace, an entry point beyond the 56 that a library may
+  /// lack; null then, or while none is loaded.
+  void* clean_workspace = nullptr;
 
   /// The library's float missing value, from GetMissingFloat once ready.
   float missing_float = 0.0f;

@@ -6,6 +6,7 @@
 
 #include "platform/debug_output.h"
 #include "protocol/packet_names.h"
+#include "server/gio.h"
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
 #include "server/grid_names.h"
@@ -34,6 +35,9 @@ CGSvrIO::CGSvrIO(const std::string& source_name, std::int32_t io_mode, IGSvrLog*
   {
     StateLock lock;
     GioState().log = log;
+    // A server or session that opens the workspace clears what writers
+    // killed before it left there.
+    if (!source_name.empty()) CGIO::CleanWorkspace(source_name);
   }
   mirl::platform::DebugOutput("Constructing CGSvrIO");
 }

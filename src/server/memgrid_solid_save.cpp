@@ -41,13 +41,14 @@ std::int32_t CGSvrMemGrid_Solid::Save(const std::string& name) {
   // Rows are written straight from the vector: a short one would be read
   // past its end.
   if (!HoldsCells()) return ErrGridBadDimensions;
-  // The layer is deleted before it is created: with a cell type that no
-  // layer can have, the creation would fail after the old layer had gone.
   if (m_GrdCellType != 1 && m_GrdCellType != 2) return ErrGridCannotCreate;
   ApplyNameRule(name);
   try {
-    if (CGIO::GridExists(m_GrdName) > 0) CGIO::CellLyrDelete(m_GrdName);
-    if (CGIO::IsDirectory(m_GrdName)) CGIO::RemoveLeftoverDirectory(m_GrdName);
+    // The new layer is written beside the old one, which it replaces only
+    // when it is whole: a save that fails or is killed leaves the old grid.
+    // Only a directory that holds no grid is cleared first.
+    if (CGIO::GridExists(m_GrdName) <= 0 && CGIO::IsDirectory(m_GrdName))
+      CGIO::RemoveLeftoverDirectory(m_GrdName);
     LayerHandle layer(
         CGIO::CellLayerCreate(m_GrdName, 2, 1, m_GrdCellType, m_GrdCellSize, window.m_Box));
     if (!layer.valid()) return ErrGridCannotCreate;

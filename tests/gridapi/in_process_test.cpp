@@ -11,6 +11,7 @@
 #include "server/gio_holder.h"
 #include "server/layer_cache.h"
 #include "session/session_record.h"
+#include "support/small_disk.h"
 
 namespace gridapi_test {
 namespace {
@@ -162,6 +163,29 @@ TEST_F(InProcessTest, WindowSurvivesTheSessionAndGetwindowReportsIt) {
   EXPECT_EQ(cols, 3);
   EXPECT_EQ(size, 1);
   EXPECT_EQ(block, 0);
+}
+
+TEST_F(InProcessTest, AGridWrittenAgainOnAFullDiskFailsAndKeepsItsCells) {
+  const std::string disk = dir_.file("disk");
+  boost::filesystem::create_directories(disk);
+  const int status = mirl_test::OnSmallDisk(disk, 1 << 20, [&]() -> int {
+    mirl::session::CloseSession();
+    if (gridinit(2, disk.c_str(), 0, 0) != 1) return 10;
+    int rows = 200, cols = 200, block = 0;
+    double y = 0, x = 0, size = 1;
+    if (makewindow(&rows, &cols, &y, &x, &size, &block) != 1) return 11;
+    std::vector<double> cells(200 * 200, 1.0);
+    if (gridcreate("g", 2) != 1 || writegrid_dbl("g", 200, 200, -9, cells.data()) != 1) return 12;
+    if (!mirl_test::FillDisk(disk, 16 << 10)) return 13;
+    std::vector<double> again(200 * 200, 2.0);
+    if (writegrid_dbl("g", 200, 200, -9, again.data()) != -10011) return 14;
+    grd_svr::ClearCache();
+    std::vector<double> read(200 * 200, 0.0);
+    if (readgrid_dbl("g", -9, read.data()) != 1) return 15;
+    return read == cells ? 0 : 16;
+  });
+  if (status == mirl_test::kNoSmallDisk) GTEST_SKIP() << "no tmpfs can be mounted here";
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "gridio_fixture.h"
@@ -190,6 +191,33 @@ TEST_F(GridioKeptStatsTest, RasterCopiedOverWithItsOldTimesIsSeen) {
   EXPECT_NE(after, before);
   EXPECT_EQ(after[1], 9999.0);
   ExpectNear(after, Oracle());
+}
+
+TEST_F(GridioKeptStatsTest, AStatisticsFileWithAnyByteChangedIsNotBelieved) {
+  const std::vector<double> scanned = Describe();
+  const std::string kept = Path("g/.layer.tif.gridio-stats");
+  std::string bytes;
+  {
+    std::ifstream in(kept, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 200u);
+  // Every byte of the head (identity, figures), and bytes spread over the
+  // rows' summaries and the checksum; a flipped bit there is what a torn
+  // or stale file looks like.
+  std::vector<size_t> at;
+  for (size_t i = 0; i < 128; ++i) at.push_back(i);
+  for (size_t i = 128; i < bytes.size(); i += bytes.size() / 41) at.push_back(i);
+  at.push_back(bytes.size() - 1);
+  for (size_t i : at) {
+    std::string damaged = bytes;
+    damaged[i] = static_cast<char>(damaged[i] ^ 0x10);
+    {
+      std::ofstream out(kept, std::ios::binary | std::ios::trunc);
+      out.write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
+    }
+    EXPECT_EQ(Describe(), scanned) << "byte " << i << " of " << bytes.size();
+  }
 }
 
 }  // namespace
