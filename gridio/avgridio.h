@@ -13,14 +13,20 @@
  * layer's own nodata cells, read as the missing markers.
  *
  * Durability: every close is atomic, also when the writing process dies at
- * any moment. A created layer is a hidden temporary file beside the layer
- * directory until CellLyrClose renames it into place (not forced to the
- * disk first: a power loss may damage a layer created just before it). A layer opened read-write is changed in place behind a rollback
- * journal beside its raster; the close forces the raster to the disk and
- * removes the journal, and the next open of a layer whose writer died plays
- * its journal back (README.md). Blocks a new layer never had stay out of its
- * file and read as nodata. DescribeGridDbl keeps a layer's statistics beside
- * it while the raster is unchanged.
+ * any moment. A created layer is a hidden partial file beside the layer
+ * directory until CellLyrClose renames it into place; over an existing layer
+ * it is forced to the disk before the rename (and the rename after), so a
+ * power loss leaves the old layer or the new one. A brand-new layer is not
+ * forced: a power loss may damage a layer created just before it. A layer
+ * opened read-write is changed in place behind a rollback journal beside its
+ * raster; the close forces the raster to the disk and removes the journal,
+ * forcing that too, and the next open of a layer whose writer died plays its
+ * journal back (README.md). Writers of one layer take turns across
+ * processes, whole-layer creates and deletes included. A layout that could
+ * not be changed in place safely (compressed, damaged) is converted once; a
+ * block GDAL cannot read is refused, never rewritten as nodata. Blocks a new
+ * layer never had stay out of its file and read as nodata. DescribeGridDbl
+ * keeps a layer's statistics beside it while the raster is unchanged.
  *
  * Results: >= 0 success (a handle, a count or 0), or one of the negative
  * GIO_ codes below; GridExists returns 1 or 0. No call throws or aborts on
@@ -87,12 +93,14 @@ GIO_API int CellLayerOpen(const char* path, int mode, int evaluation, int32_t* c
 /* Creates a layer of cell_type (1 or 2) whose grid starts at the box's
  * north-west corner and covers the box in whole cells of cell_size; every
  * cell starts missing, and takes no space until written. mode must be 2;
- * evaluation is ignored. An existing GeoTIFF layer at path is replaced when
- * the handle is closed. Handle >= 0. */
+ * evaluation is ignored. An existing GeoTIFF layer at path stays as it is
+ * until the handle is closed and then is replaced; meanwhile no other
+ * process writes it (a writer there is waited for). Handle >= 0. */
 GIO_API int CellLayerCreate(const char* path, int mode, int evaluation, int32_t cell_type,
                             double cell_size, const double* box);
-/* Closes the handle; a written layer is committed (forced to the disk).
- * 0, or GIO_ERR_WRITE when the layer could not be committed (the previous
+/* Closes the handle; a written layer is committed (forced to the disk, but
+ * for a brand-new layer). 0, or GIO_ERR_WRITE when the layer could not be
+ * committed or a row of the handle failed to read or write (the previous
  * state then stays), GIO_ERR_HANDLE for an unknown handle. */
 GIO_API int CellLyrClose(int handle);
 /* Removes the GeoTIFF layer at path (its raster file first, then its side

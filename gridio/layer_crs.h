@@ -4,8 +4,8 @@
 // layer created by CellLayerCreate takes, in this order:
 //  1. the CRS of the layer it replaces on the same cells: the layer its
 //     directory still holds, or the one CellLyrDelete removed in the entry
-//     call just before (a whole layer written again is deleted, then
-//     created); writing into an existing layer never changes its CRS;
+//     call just before (for a caller that deletes a layer, then creates it
+//     again); writing into an existing layer never changes its CRS;
 //  2. when the access window was set on the cells of the layer that
 //     DescribeGridDbl described last (a window set from a grid): that
 //     layer's CRS;

@@ -38,7 +38,9 @@ class CGSvrMemGrid_Solid : public CGSvrMemGrid {
   // packet leaves the grid as it was; then takes over the packet's cells by
   // swapping, maps its missing value to the library's marker and saves.
   std::int32_t WriteGrid(CGSvrPk_GridOp& packet) override;
-  // Deletes the layer and creates it anew from memory. Geometry still -1
+  // Writes the layer anew from memory, over the old one, which stays whole
+  // until the new one is complete and then is replaced in one step (a
+  // failed or killed save leaves it as it was). Geometry still -1
   // takes the window's; it must then equal the window's exactly.
   std::int32_t Save(const std::string& name) override;
   std::int32_t ReadBlock(CGSvrPk_BlockOp& packet) override;
