@@ -56,8 +56,9 @@ bool AllowList::Add(const std::string& text, std::string& error) {
     const std::string entry =
         text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
     Network network;
-    if (!Parse(entry, network)) {
-      error = "'" + entry + "' is not an IPv4 or IPv6 network (CIDR, such as 10.1.0.0/16)";
+    const std::string why = Parse(entry, network);
+    if (!why.empty()) {
+      error = "'" + entry + "' is not an IPv4 or IPv6 network (CIDR, such as 10.1.0.0/16): " + why;
       return false;
     }
     added.push_back(network);
@@ -68,26 +69,36 @@ bool AllowList::Add(const std::string& text, std::string& error) {
   return true;
 }
 
-bool AllowList::Parse(const std::string& entry, Network& network) {
+std::string AllowList::Parse(const std::string& entry, Network& network) {
+  if (entry.empty()) return "the entry is empty";
   const std::size_t slash = entry.find('/');
   const std::string host = entry.substr(0, slash);
-  boost::system::error_code bad;
-  const ip::address address = ip::make_address(host, bad);
   // make_address also takes an IPv6 scope ("fe80::1%eth0"), which names no
   // network; and a mapped address as a network would match nothing.
-  if (bad || host.find('%') != std::string::npos) return false;
-  if (address.is_v6() && address.to_v6().is_v4_mapped()) return false;
+  if (host.find('%') != std::string::npos) return "an address with a scope names no network";
+  boost::system::error_code bad;
+  const ip::address address = ip::make_address(host, bad);
+  if (bad) return "'" + host + "' is not an IP address";
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    return "an IPv4-mapped address is matched as IPv4: write " +
+           ip::make_address_v4(ip::v4_mapped, address.to_v6()).to_string() + " instead";
   network.v4 = address.is_v4();
   const unsigned max = network.v4 ? 32 : 128;
   network.prefix = max;
-  if (slash != std::string::npos && !ParsePrefix(entry.substr(slash + 1), max, network.prefix))
-    return false;
+  if (slash != std::string::npos) {
+    const std::string prefix = entry.substr(slash + 1);
+    if (!ParsePrefix(prefix, 999, network.prefix))
+      return "the prefix length '" + prefix + "' is not a number of bits";
+    if (network.prefix > max)
+      return "the prefix length " + prefix + " is longer than the " + std::to_string(max) +
+             " bits of an " + (network.v4 ? "IPv4" : "IPv6") + " address";
+  }
   bool v4 = false;
   ClientBytes(address, v4, network.bytes);
   // Host bits cleared, so that matching and printing see the network.
   for (unsigned bit = network.prefix; bit < max; ++bit)
     network.bytes[bit / 8] &= static_cast<unsigned char>(~(0x80u >> (bit % 8)));
-  return true;
+  return std::string();
 }
 
 bool AllowList::Matches(const Network& network, const unsigned char* bytes) {

@@ -43,7 +43,8 @@ class AllowList {
     std::array<unsigned char, 16> bytes;  // the first 4 for IPv4
     unsigned prefix;
   };
-  static bool Parse(const std::string& entry, Network& network);
+  // Empty on success, else why entry is no network.
+  static std::string Parse(const std::string& entry, Network& network);
   static bool Matches(const Network& network, const unsigned char* bytes);
 
   std::vector<Network> m_Networks;

@@ -15,16 +15,14 @@ void ConnectionManager::Stop(const std::shared_ptr<Connection>& connection) {
   if (m_OnLeave) m_OnLeave();
 }
 
-void ConnectionManager::StopIdle() {
-  std::vector<std::shared_ptr<Connection>> idle;
-  for (const auto& connection : m_Connections)
-    if (connection->Idle()) idle.push_back(connection);
-  for (const auto& connection : idle) Stop(connection);
-}
-
 void ConnectionManager::StopAll() {
   const std::vector<std::shared_ptr<Connection>> all(m_Connections.begin(), m_Connections.end());
   for (const auto& connection : all) Stop(connection);
+}
+
+void ConnectionManager::ExpireAll() {
+  const std::vector<std::shared_ptr<Connection>> all(m_Connections.begin(), m_Connections.end());
+  for (const auto& connection : all) connection->Expire();
 }
 
 void ConnectionManager::NotifyRetired() {

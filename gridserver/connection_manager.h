@@ -32,10 +32,14 @@ class ConnectionManager {
   void Start(const std::shared_ptr<Connection>& connection);
   // Stops the connection and forgets it; then tells the leave listener.
   void Stop(const std::shared_ptr<Connection>& connection);
-  // Stops the connections not busy with a request (see Connection::Idle).
-  void StopIdle();
   // Stops every connection.
   void StopAll();
+  // Expires every connection (Connection::Expire): the server reads no
+  // more requests.
+  void ExpireAll();
+  // Counts one request dropped because its client had gone; returns the
+  // count so far.
+  std::size_t CountDropped() { return ++m_Dropped; }
   // A connection has sent the reply that granted a retire request.
   void NotifyRetired();
 
@@ -45,6 +49,7 @@ class ConnectionManager {
   std::set<std::shared_ptr<Connection>> m_Connections;
   Listener m_OnLeave;
   Listener m_OnRetired;
+  std::size_t m_Dropped = 0;
 };
 
 }  // namespace grid_server

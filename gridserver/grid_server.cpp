@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/descriptor_limit.h"
+#include "platform/memory_status.h"
 #include "server/gio.h"
 #include "service_setup.h"
 #include "logging/multi_log.h"
@@ -68,6 +69,10 @@ GridServer::GridServer(const ServerOptions& options)
       m_Library(LoadGridLibrary(GridLibraryDirectory(options.gridio_dir))),
       m_Log(OpenServerLog(options.log_file)),
       m_Handler(new RequestHandler(m_Root, m_Log.get())),
+      m_Budget(options.max_pending_bytes != 0
+                   ? options.max_pending_bytes
+                   : PendingBudget::DefaultLimit(mirl::platform::TotalPhysicalMemory(),
+                                                 options.max_request_bytes)),
       m_Signals(m_IO, SIGINT, SIGTERM),
       m_Acceptor(m_IO),
       m_AcceptPause(m_IO),
@@ -101,8 +106,10 @@ GridServer::GridServer(const ServerOptions& options)
 
   m_Manager.OnLeave([this] { OnConnectionLeft(); });
   m_Manager.OnRetired([this] { Shutdown(StopReason::kRetired); });
-  m_Handler->Note(boost::str(boost::format("grid_server listening on %s:%d, root %s, clients %s") %
-                             m_Address % m_Port % m_Root % m_Options.allow.ToString()));
+  m_Handler->Note(boost::str(boost::format("grid_server listening on %s:%d, root %s, clients %s, "
+                                           "%d bytes for incomplete requests") %
+                             m_Address % m_Port % m_Root % m_Options.allow.ToString() %
+                             m_Budget.limit()));
 }
 
 GridServer::~GridServer() {
@@ -133,35 +140,59 @@ void GridServer::Accept() {
   m_Acceptor.async_accept(m_Peer, [this](const boost::system::error_code& error,
                                          tcp::socket socket) {
     m_Accepting = false;
-    if (m_Stopping || error == asio::error::operation_aborted) return;
+    if (error == asio::error::operation_aborted) return;
     if (error) {
+      if (m_Stopping) return;
       m_AcceptPause.expires_after(kAcceptRetryPause);
       m_AcceptPause.async_wait([this](const boost::system::error_code& e) {
         if (!e) Accept();
       });
       return;
     }
-    boost::system::error_code ignored;
-    if (!m_Options.allow.Admits(m_Peer.address())) {
-      socket.close(ignored);
-      NoteRefusal(m_Peer.address().to_string());
-      Accept();
-      return;
-    }
-    socket.set_option(tcp::no_delay(true), ignored);
-    m_Manager.Start(std::make_shared<Connection>(std::move(socket), m_Manager, m_Queue, m_Limits));
+    // Accepted before the server began to stop: its client is served.
+    Admit(std::move(socket));
     Accept();
   });
+}
+
+void GridServer::Admit(tcp::socket socket) {
+  boost::system::error_code ignored;
+  if (!m_Options.allow.Admits(m_Peer.address())) {
+    socket.close(ignored);
+    NoteRefusal(m_Peer.address().to_string());
+    return;
+  }
+  socket.set_option(tcp::no_delay(true), ignored);
+  m_Manager.Start(
+      std::make_shared<Connection>(std::move(socket), m_Manager, m_Queue, m_Budget, m_Limits));
+}
+
+void GridServer::TakeAccepted() {
+  boost::system::error_code error;
+  m_Acceptor.non_blocking(true, error);
+  while (!error && m_Manager.size() < m_MaxConnections) {
+    tcp::socket socket(m_IO);
+    m_Acceptor.accept(socket, m_Peer, error);
+    if (!error) Admit(std::move(socket));
+  }
 }
 
 void GridServer::WaitForSignal() {
   m_Signals.async_wait([this](const boost::system::error_code& error, int number) {
     if (error) return;
     if (m_Stopping) {
-      m_Queue.Note(boost::str(boost::format("grid_server got signal %d again: closing every "
-                                            "connection") %
-                              number));
-      m_Manager.StopAll();
+      if (++m_StopSignals == 1) {
+        m_Queue.Note(boost::str(boost::format("grid_server got signal %d again: the grace ends "
+                                              "now") %
+                                number));
+        m_Grace.cancel();
+        m_Manager.ExpireAll();
+      } else {
+        m_Queue.Note(boost::str(boost::format("grid_server got signal %d once more: closing "
+                                              "every connection") %
+                                number));
+        m_Manager.StopAll();
+      }
     } else {
       m_Queue.Note(boost::str(boost::format("grid_server got signal %d") % number));
       Shutdown(StopReason::kSignal);
@@ -179,17 +210,21 @@ void GridServer::Shutdown(StopReason reason) {
     m_Queue.Note(boost::str(boost::format("Refused %d connections from outside the allowed "
                                           "clients in all") %
                             m_Refused));
+  // Connections the system has accepted are clients that have sent, or are
+  // sending, a request: closing the acceptor would reset them unanswered.
+  TakeAccepted();
   boost::system::error_code ignored;
   m_Acceptor.close(ignored);
   m_AcceptPause.cancel();
-  m_Manager.StopIdle();
   if (m_Manager.size() == 0) {
     Finish();
     return;
   }
   m_Grace.expires_after(std::chrono::milliseconds(m_Options.shutdown_grace_ms));
   m_Grace.async_wait([this](const boost::system::error_code& error) {
-    if (!error) m_Manager.StopAll();
+    if (error) return;
+    m_Queue.Note("grid_server: the shutdown grace has ended");
+    m_Manager.ExpireAll();
   });
 }
 

@@ -2,10 +2,17 @@
 // allowed clients (at most max_connections at once, as far as the descriptor
 // limit can be raised for them; more wait in the listen queue; connections
 // from other addresses are closed unread and counted), and stops on a
-// granted retire request or on SIGTERM/SIGINT. Stopping closes the acceptor
-// and the connections not busy with a request, lets the requests
-// already received finish within shutdown_grace_ms, then closes the rest;
-// a second signal closes them at once.
+// granted retire request or on SIGTERM/SIGINT. Stopping takes the
+// connections the system has already accepted for it and closes the
+// acceptor; every request received whole is answered, requests still
+// arriving are read for shutdown_grace_ms more and then answered with
+// ErrGridIOException (Connection::Expire), and connections that have sent
+// nothing by then are closed. A second signal ends the grace at once, a
+// third closes every connection. Run() returns once every connection is
+// gone.
+//
+// The bytes of all incomplete requests together stay within
+// max_pending_bytes (pending_budget.h).
 //
 // Construction does everything that can fail (an address beyond loopback
 // without an explicit allow-list, root, grid library, log, binding the
@@ -32,6 +39,7 @@
 
 #include "connection.h"
 #include "connection_manager.h"
+#include "pending_budget.h"
 #include "request_handler.h"
 #include "request_queue.h"
 #include "server_options.h"
@@ -63,6 +71,12 @@ class GridServer {
 
  private:
   void Accept();
+  // Starts a connection for socket, accepted from m_Peer, or closes it
+  // when the peer is not an allowed client.
+  void Admit(boost::asio::ip::tcp::socket socket);
+  // Takes every connection that the system has accepted and not yet
+  // handed over, up to the connection limit.
+  void TakeAccepted();
   void WaitForSignal();
   void Shutdown(StopReason reason);
   void NoteRefusal(const std::string& peer);
@@ -75,6 +89,9 @@ class GridServer {
   boost::shared_ptr<grd_svr::IGSvrLog> m_Log;
   std::unique_ptr<RequestHandler> m_Handler;
 
+  // Before the io_context, so that connections that go with the handlers
+  // it still holds can give their bytes back.
+  PendingBudget m_Budget;
   boost::asio::io_context m_IO;
   boost::asio::signal_set m_Signals;
   boost::asio::ip::tcp::acceptor m_Acceptor;
@@ -92,6 +109,7 @@ class GridServer {
   std::chrono::steady_clock::time_point m_LastRefusalNote;
   bool m_Accepting = false;
   bool m_Stopping = false;
+  int m_StopSignals = 0;
   bool m_Finished = false;
   StopReason m_Reason = StopReason::kStopped;
 };

@@ -12,6 +12,7 @@
 #include "server/access_window.h"
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
+#include "server/grid_names.h"
 #include "logging/multi_log.h"
 
 namespace grid_server {
@@ -58,9 +59,7 @@ HandlerReply RequestHandler::HandlePayload(const void* data, std::size_t size,
   if (grd_svr::DecodePacket(data, size, request, &layout))
     return RefuseFrame(grd_svr::ErrPackMalformed, "its payload does not decode", client, layout);
   Packet reply;
-  if (request && !PacketStaysInRoot(*request)) {
-    reply = Refuse(request, client, "a name or path leaves the root", grd_svr::ErrPackMalformed);
-  } else if (request && ReplyCellsAsked(*request) > kMaxReplyCells) {
+  if (request && ReplyCellsAsked(*request) > kMaxReplyCells) {
     // Refused before anything is allocated for it: a request of a few bytes
     // must not make the server fill gigabytes it could never send.
     reply = Refuse(request, client, "its reply would be longer than the largest frame",
@@ -102,7 +101,8 @@ RequestHandler::Packet RequestHandler::Refuse(const Packet& request, const std::
   if (m_Log != nullptr)
     m_Log->Log(
         boost::str(boost::format("%s | %s | %s") % grd_svr::ActionIdName(request->GetActionID()) %
-                   grd_svr::ActionTypeName(request->GetActionType()) % request->GetClientHost()),
+                   grd_svr::ActionTypeName(request->GetActionType()) %
+                   grd_svr::Printable(request->GetClientHost())),
         true, true);
   NoteLocked(boost::str(boost::format("Refused a request from %s: %s") % client % reason));
   return CGSvrIO::MakeReply(request, m_Log, code);

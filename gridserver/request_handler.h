@@ -2,13 +2,12 @@
 // request into the framed reply, through a CGSvrIO in io mode 1 over the
 // served root. It knows nothing of sockets; connections hand it bytes.
 //
-// What it adds to CGSvrIO: decoding and encoding, the root rule
-// (root_guard.h), and replies for what never reached CGSvrIO:
+// What it adds to CGSvrIO: decoding and encoding, and replies for what
+// never reached CGSvrIO (CGSvrIO itself keeps names inside the root, the
+// same rule as in io mode 2: server/grid_names.h):
 // - a payload that does not decode: an ErrorReport packet with
 //   ErrPackMalformed (a null packet in the archive is the handler's own
 //   case: ErrorReport with ErrPackNull);
-// - a name or path that leaves the root: the request itself answered with
-//   ErrPackMalformed, without being served;
 // - a block read, or a whole-grid read of the access window, with more cells
 //   than one frame could carry: answered with ErrGridTooBig before anything
 //   is allocated for it;

@@ -11,6 +11,9 @@ namespace grid_server {
 namespace {
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
+// More than any machine this runs on could back, and within size_t on a
+// 32-bit build.
+constexpr std::size_t kMaxPendingBytes = static_cast<std::size_t>(-1) / 2;
 
 // Digits only, within [low, high].
 bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
@@ -25,10 +28,12 @@ bool ParseNumber(const std::string& text, long long low, long long high, long lo
   return true;
 }
 
-using Setter = std::function<bool(ServerOptions&, const std::string&)>;
+// A setter returns false for a bad value and may say why in its last
+// argument.
+using Setter = std::function<bool(ServerOptions&, const std::string&, std::string&)>;
 
 Setter Text(std::string ServerOptions::*field) {
-  return [field](ServerOptions& o, const std::string& v) {
+  return [field](ServerOptions& o, const std::string& v, std::string&) {
     if (v.empty()) return false;
     o.*field = v;
     return true;
@@ -37,19 +42,21 @@ Setter Text(std::string ServerOptions::*field) {
 
 template <class T>
 Setter Number(T ServerOptions::*field, long long low, long long high) {
-  return [field, low, high](ServerOptions& o, const std::string& v) {
+  return [field, low, high](ServerOptions& o, const std::string& v, std::string& why) {
     long long n = 0;
-    if (!ParseNumber(v, low, high, n)) return false;
+    if (!ParseNumber(v, low, high, n)) {
+      why = boost::str(boost::format("a whole number from %d to %d is expected") % low % high);
+      return false;
+    }
     o.*field = static_cast<T>(n);
     return true;
   };
 }
 
 // The first --allow replaces the loopback default; more of them add to it.
-bool SetAllow(ServerOptions& o, const std::string& v) {
+bool SetAllow(ServerOptions& o, const std::string& v, std::string& why) {
   AllowList list = o.allow_given ? o.allow : AllowList();
-  std::string error;
-  if (!list.Add(v, error)) return false;
+  if (!list.Add(v, why)) return false;
   o.allow = list;
   o.allow_given = true;
   return true;
@@ -69,6 +76,8 @@ const std::map<std::string, Setter>& Setters() {
       {"--request-timeout", Number(&ServerOptions::request_timeout_ms, 1, kMaxTimeoutMs)},
       {"--max-request", Number(&ServerOptions::max_request_bytes, 1,
                                static_cast<long long>(grd_svr::kMaxFrameLength))},
+      {"--max-pending-bytes",
+       Number(&ServerOptions::max_pending_bytes, 1, static_cast<long long>(kMaxPendingBytes))},
       {"--max-connections", Number(&ServerOptions::max_connections, 1, 10000)},
       {"--shutdown-grace", Number(&ServerOptions::shutdown_grace_ms, 0, kMaxTimeoutMs)},
   };
@@ -105,8 +114,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       }
       value = args[++i];
     }
-    if (!setter->second(parsed.options, value)) {
+    std::string why;
+    if (!setter->second(parsed.options, value, why)) {
       parsed.error = "bad value for " + name + ": '" + value + "'";
+      if (!why.empty()) parsed.error += ": " + why;
       return parsed;
     }
   }
@@ -165,18 +176,30 @@ std::string HelpText() {
           "  --max-request BYTES    largest request payload; a longer one is answered\n"
           "                         with ErrGridTooBig (-10016) and closed at once\n"
           "                         (default and largest: %5%)\n"
+          "  --max-pending-bytes BYTES\n"
+          "                         bytes all requests not yet received whole may\n"
+          "                         hold together; a request whose frame announces\n"
+          "                         more than fits waits unread (TCP holds its client\n"
+          "                         back), one longer than BYTES is answered with\n"
+          "                         ErrGridTooBig (default: a quarter of physical\n"
+          "                         memory, at most 512 MiB, at least --max-request)\n"
           "  --max-connections N    connections open at once; more wait in the\n"
           "                         listen queue (default %6%; the descriptor limit\n"
           "                         is raised to allow them where it can be)\n"
-          "  --shutdown-grace MS    on retire or a signal: time left to requests\n"
-          "                         already received before their connections are\n"
-          "                         closed; a second signal closes them at once\n"
+          "  --shutdown-grace MS    on retire or a signal the server accepts no more\n"
+          "                         connections and answers every request it has\n"
+          "                         received whole; requests still arriving are read\n"
+          "                         for MS ms more, then answered with\n"
+          "                         ErrGridIOException (-10006); connections that\n"
+          "                         sent nothing are closed. A second signal ends\n"
+          "                         the grace at once, a third closes everything\n"
           "                         (default %7%)\n"
           "  --help, -h             print this text and exit\n"
           "\n"
           "A frame whose header is not blank-padded hexadecimal, or whose payload does\n"
           "not decode, is answered with an ErrorReport packet carrying ErrPackMalformed\n"
-          "(-10005) and closed.\n") %
+          "(-10005) and closed. A client that resets or closes its connection (its\n"
+          "sending side included) before its reply is not served.\n") %
       d.address % d.port % d.idle_timeout_ms % d.request_timeout_ms % d.max_request_bytes %
       d.max_connections % d.shutdown_grace_ms % d.allow.ToString() % d.header_timeout_ms);
 }

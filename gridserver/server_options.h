@@ -43,10 +43,13 @@ struct ServerOptions {
   int request_timeout_ms = 120000;
   /// Largest request payload accepted, in bytes.
   std::size_t max_request_bytes = std::size_t{128} << 20;
+  /// Bytes all requests not yet received whole may hold together; 0 for
+  /// the default (PendingBudget::DefaultLimit).
+  std::size_t max_pending_bytes = 0;
   /// Connections open at once; further ones wait in the listen queue.
   int max_connections = 1024;
-  /// After a retire request or a signal: how long requests in progress may
-  /// still take before their connections are closed.
+  /// After a retire request or a signal: how long requests still arriving
+  /// may take before they are answered with ErrGridIOException.
   int shutdown_grace_ms = 5000;
 };
 

@@ -23,6 +23,9 @@ namespace platform {
 // system's figure; 0 when the system cannot be asked.
 std::uint64_t AvailablePhysicalMemory();
 
+// Installed physical memory in bytes; 0 when the system cannot be asked.
+std::uint64_t TotalPhysicalMemory();
+
 // Makes AvailablePhysicalMemory return bytes until cleared. Test use only.
 void SetAvailablePhysicalMemoryOverride(std::uint64_t bytes);
 

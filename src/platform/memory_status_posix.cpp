@@ -34,6 +34,13 @@ std::uint64_t MemAvailableFromProc() {
 
 std::uint64_t SystemAvailablePhysicalMemory() { return MemAvailableFromProc(); }
 
+std::uint64_t TotalPhysicalMemory() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page <= 0) return 0;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+}
+
 void AdviseLargePages(void* data, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
   const long page = sysconf(_SC_PAGESIZE);

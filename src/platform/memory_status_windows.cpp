@@ -14,6 +14,13 @@ std::uint64_t SystemAvailablePhysicalMemory() {
   return status.ullAvailPhys;
 }
 
+std::uint64_t TotalPhysicalMemory() {
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof(status);
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullTotalPhys;
+}
+
 void AdviseLargePages(void* data, std::size_t bytes) {
   // Large pages on Windows need a privilege and must be asked for when the
   // memory is allocated; there is no advice for memory already reserved.

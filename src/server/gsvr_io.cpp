@@ -9,6 +9,7 @@
 #include "server/gio.h"
 #include "server/gio_lock.h"
 #include "server/gio_state.h"
+#include "server/grid_names.h"
 #include "server/layer_cache.h"
 #include "logging/multi_log.h"
 
@@ -57,7 +58,8 @@ boost::shared_ptr<CGSvrPacket> CGSvrIO::MakeReply(const boost::shared_ptr<CGSvrP
   packet->SetErrorCode(code);
   if (log != nullptr) {
     log->Log(boost::str(boost::format("%s | %s | %s | %s") % ActionIdName(packet->GetActionID()) %
-                        ActionTypeName(packet->GetActionType()) % packet->GetClientHost() %
+                        ActionTypeName(packet->GetActionType()) %
+                        Printable(packet->GetClientHost()) %
                         ErrorCodeName(code)),
              true, true);
     std::ostringstream fields;
@@ -86,8 +88,11 @@ boost::shared_ptr<CGSvrPacket> CGSvrIO::HandleRequest(boost::shared_ptr<CGSvrPac
   try {
     if (m_Log != nullptr)
       m_Log->Log(boost::str(boost::format("%s | %s | %s") % ActionIdName(request->GetActionID()) %
-                            ActionTypeName(request->GetActionType()) % request->GetClientHost()),
+                            ActionTypeName(request->GetActionType()) %
+                            Printable(request->GetClientHost())),
                  true, true);
+    const std::string refusal = PacketNameRefusal(*request);
+    if (!refusal.empty()) return RefuseName(request, refusal);
     return Dispatch(request, error_text);
   } catch (...) {
   }
@@ -100,6 +105,20 @@ boost::shared_ptr<CGSvrPacket> CGSvrIO::HandleRequest(boost::shared_ptr<CGSvrPac
     request->ClearData();
     return request;
   }
+}
+
+CGSvrIO::Packet CGSvrIO::RefuseName(const Packet& request, const std::string& refusal) const {
+  if (m_Log != nullptr)
+    m_Log->Log(boost::str(boost::format("Refused a request from %s: %s") %
+                          Printable(request->GetClientHost()) % refusal),
+               true, true);
+  // The reply's fields go to the log as well; a name must not start a line
+  // of its own there.
+  ForEachPacketName(*request, [](std::string& name, NameRole) {
+    name = Printable(name);
+    return true;
+  });
+  return Reply(request, ErrPackMalformed);
 }
 
 CGSvrIO::Packet CGSvrIO::Dispatch(const Packet& request, std::string& error_text) {

@@ -8,7 +8,11 @@
 // Two base directories are in play: the source name is the base of GridKill,
 // GridDescribe, GridList (without a root) and GridCopy, and is the workspace
 // that the window requests install; the workspace (server/gio_state.h) is the
-// base of the layers that the cache loads and of GridCreate.
+// base of the layers that the cache loads and of GridCreate. Names stay
+// inside them: a request whose names server/grid_names.h refuses (absolute,
+// climbing out through "..", naming the directory itself, or a new grid's
+// name the catalogue could not give back) is answered with ErrPackMalformed
+// and not served.
 //
 // Ownership: held by the session through a shared pointer; the logger is not
 // owned and must outlive the handler (the handler detaches it from the
@@ -64,6 +68,9 @@ class CGSvrIO : public IGSvrIO {
 
   Packet Dispatch(const Packet& request, std::string& error_text);
   Packet Reply(const Packet& request, std::int32_t code) const;
+  // The request answered with ErrPackMalformed, unserved, for a name that
+  // grid_names.h refuses; refusal goes to the log.
+  Packet RefuseName(const Packet& request, const std::string& refusal) const;
 
   Packet OnGridLoad(const Packet& request, std::string& error_text);
   Packet OnGridWrite(const Packet& request, std::string& error_text);

@@ -92,7 +92,10 @@ CGSvrIO::Packet CGSvrIO::OnGridCreate(const Packet& request, std::string& error_
 CGSvrIO::Packet CGSvrIO::OnGridList(const Packet& request, std::string& error_text) {
   CGSvrPk_GridList* packet = checked_packet_cast<CGSvrPk_GridList>(request, atRequest, error_text);
   if (packet == nullptr) return Reply(request, ErrPackMalformed);
-  const std::string root = packet->m_Root.empty() ? m_SourceName : packet->m_Root;
+  // A relative root lies below the source name, as every other name does,
+  // not below wherever the process happens to run.
+  const std::string root =
+      packet->m_Root.empty() ? m_SourceName : CGIO::ResolvePath(m_SourceName, packet->m_Root);
   if (!CGIO::IsDirectory(root)) return Reply(request, ErrGridCannotFind);
   namespace fs = boost::filesystem;
   std::int32_t code = ErrNone;

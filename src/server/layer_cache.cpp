@@ -1,6 +1,7 @@
 #include "server/layer_cache.h"
 
 #include <boost/algorithm/string/trim.hpp>
+#include <boost/filesystem/path.hpp>
 #include <boost/format.hpp>
 #include <boost/make_shared.hpp>
 
@@ -103,9 +104,23 @@ boost::shared_ptr<CGSvrMemGrid> GetLayer(const std::string& name, std::int32_t& 
 void EraseLayer(const std::string& key) { CacheState().layers.erase(key); }
 
 void EraseLayersOfPath(const std::string& path) {
+  // "ws/./g" and "ws/sub/../g" name the layer cached as "ws/g".
+  const auto normal = [](const std::string& p) {
+    std::string text = boost::filesystem::path(p).lexically_normal().string();
+    for (;;) {
+      if (text.size() > 2 && text.compare(text.size() - 2, 2, "/.") == 0)
+        text.resize(text.size() - 2);
+      else if (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+      else
+        break;
+    }
+    return text;
+  };
+  const std::string wanted = normal(path);
   auto& layers = CacheState().layers;
   for (auto it = layers.begin(); it != layers.end();) {
-    if (it->second->m_GrdName == path)
+    if (normal(it->second->m_GrdName) == wanted)
       it = layers.erase(it);
     else
       ++it;

@@ -86,4 +86,23 @@ TEST(AllowListTest, BadEntriesAreRefusedAndLeaveTheListAsItWas) {
   EXPECT_TRUE(list.empty());
 }
 
+TEST(AllowListTest, TheErrorNamesTheBadEntryAndWhy) {
+  const auto why = [](const std::string& text) {
+    AllowList list;
+    std::string error;
+    EXPECT_FALSE(list.Add(text, error)) << text;
+    return error;
+  };
+  const std::string long_v4 = why("10.0.0.0/8,127.0.0.1/33");
+  EXPECT_NE(long_v4.find("'127.0.0.1/33'"), std::string::npos) << long_v4;
+  EXPECT_NE(long_v4.find("longer than the 32 bits of an IPv4 address"), std::string::npos)
+      << long_v4;
+  EXPECT_NE(why("::/129").find("128 bits of an IPv6"), std::string::npos);
+  EXPECT_NE(why("10.0.0.0/x").find("'x' is not a number of bits"), std::string::npos);
+  EXPECT_NE(why("intranet/8").find("'intranet' is not an IP address"), std::string::npos);
+  EXPECT_NE(why("fe80::1%1/64").find("scope"), std::string::npos);
+  EXPECT_NE(why("::ffff:10.0.0.0/104").find("write 10.0.0.0 instead"), std::string::npos);
+  EXPECT_NE(why("10.0.0.0/8,,::1").find("empty"), std::string::npos);
+}
+
 }  // namespace

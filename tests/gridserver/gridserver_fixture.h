@@ -154,6 +154,9 @@ class RawConnection {
     return finished && got == 0 && error;
   }
 
+  // Closes the connection politely (the server sees the end of the stream).
+  void Close() { socket_.close(); }
+
   // Resets the connection instead of closing it politely.
   void Abort() {
     socket_.set_option(boost::asio::socket_base::linger(true, 0));

@@ -185,7 +185,9 @@ TEST_F(GridServerFaultTest, NamesOutsideTheRootAreRefusedOverTheWire) {
 
 TEST_F(GridServerFaultTest, RetireIsAnsweredThenTheServerStopsAndListensNoMore) {
   Start();
-  RawConnection idle(port());  // a client still connected does not hold it up
+  // A client that has sent nothing holds the stop up no longer than its
+  // header time-out.
+  RawConnection idle(port());
   const unsigned short served_port = port();
   Packet reply = Exchange(Retire());
   ASSERT_NE(As<grd_svr::CGSvrPk_GridServerRetire>(reply), nullptr);

@@ -37,6 +37,11 @@ TEST(ServerOptions, TheFirstAllowReplacesTheLoopbackDefaultAndMoreAddToIt) {
   const ParsedOptions bad = ParseOptions({"--root=/d", "--allow", "10.1.0.0/16,intranet"});
   EXPECT_EQ(bad.outcome, ParsedOptions::kError);
   EXPECT_NE(bad.error.find("--allow"), std::string::npos) << bad.error;
+  // The command line says which entry is bad and why, not only that one is.
+  const ParsedOptions prefix = ParseOptions({"--root=/d", "--allow", "127.0.0.1/33"});
+  EXPECT_NE(prefix.error.find("longer than the 32 bits"), std::string::npos) << prefix.error;
+  const ParsedOptions port = ParseOptions({"--root=/d", "--port", "70000"});
+  EXPECT_NE(port.error.find("from 0 to 65535"), std::string::npos) << port.error;
 }
 
 TEST(ServerOptions, ValuesComeAfterTheNameOrAfterAnEqualsSign) {

@@ -74,6 +74,7 @@ TEST_F(HandlerTest, GridRequestsCheckHollowModeBeforeTheirClass) {
   ASSERT_EQ(MakeWindowRequest(3, 4), grd_svr::ErrNone);
   auto wrong_class =
       boost::make_shared<grd_svr::CGSvrPk_BlockOp>(grd_svr::atRequest, grd_svr::GridLoad);
+  wrong_class->m_GridName = "g";
   EXPECT_EQ(Send(wrong_class), grd_svr::ErrGridTooBig);
 }
 
