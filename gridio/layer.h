@@ -128,6 +128,8 @@ class Layer {
   // down the first rows of a compressed, read-only layer one by one, starts
   // a read-ahead for the rest (see row_read_ahead.h), where it is worth it.
   void NoteRowRead(int row, int first, int count);
+  // Called for every span of a row written to a created layer.
+  void NoteRowWritten(int count);
 
   Dataset dataset_;
   GDALRasterBandH band_ = nullptr;
@@ -165,6 +167,7 @@ class Layer {
   // replacement then unlinks.
   RawFile replaced_raster_;
   std::unique_ptr<RollbackJournal> replaced_turn_;
+  long long unwritten_bytes_ = 0;  // written since the last write-back started
 
   WindowMapping mapping_;
   unsigned long mapping_window_id_ = 0;

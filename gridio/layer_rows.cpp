@@ -31,6 +31,9 @@ constexpr int kReadAheadRows = 32;
 constexpr int kReadAheadSlots = 3;
 constexpr long long kReadAheadBytes = 24 << 20;
 
+// A replacement starts writing its file out after each this many bytes.
+constexpr long long kWriteBackBytes = 8 << 20;
+
 }  // namespace
 
 void Layer::SetBlockRows() {
@@ -62,6 +65,16 @@ void Layer::EnterBlockRow(int row) {
   // A reader going up the layer (a south-up raster read through a window)
   // gets the span below it, so that it too flushes once per span.
   span_start_ = block_row >= span_start_ ? block_row : std::max(0, block_row - span_block_rows_ + 1);
+}
+
+void Layer::NoteRowWritten(int count) {
+  // Only a replacement is forced at its close; its pages are sent on their
+  // way meanwhile, so that the close's fsync finds most of them written.
+  if (!partial_ || !replaced_turn_) return;
+  unwritten_bytes_ += static_cast<long long>(count) * 4;
+  if (unwritten_bytes_ < kWriteBackBytes) return;
+  unwritten_bytes_ = 0;
+  partial_->StartWriteBack();
 }
 
 void Layer::NoteRowRead(int row, int first, int count) {
@@ -149,6 +162,7 @@ void Layer::WriteRaw(int row, int first, int count, const T* cells) {
     return;
   }
   EnterBlockRow(row);
+  NoteRowWritten(count);
   // GDAL only reads the buffer of a write.
   if (GDALRasterIO(band_, GF_Write, first, row, count, 1, const_cast<T*>(cells), count, 1,
                    GdalTypeOf<T>(), 0, 0) != CE_None) {

@@ -39,6 +39,10 @@ class PartialFile {
   // cannot be done; the file is then still this object's.
   bool CommitTo(const std::string& target, bool durable);
 
+  // Starts writing out what is written so far (RawFile::StartWriteBack),
+  // so that a durable commit waits for less.
+  void StartWriteBack() { lock_.StartWriteBack(); }
+
   // Removes the file now.
   void Discard();
 

@@ -53,6 +53,10 @@ class RawFile {
   bool ReadAt(uint64_t offset, void* data, size_t size) const;
   bool WriteAt(uint64_t offset, const void* data, size_t size);
   bool Sync();
+  // Starts writing the file's dirty pages out without waiting for them, so
+  // that a later Sync has less left to wait for. A hint: false changes
+  // nothing.
+  bool StartWriteBack();
   bool Truncate(uint64_t size);
   bool Identity(FileIdentity* identity) const;
 

@@ -79,6 +79,10 @@ bool RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 
 bool RawFile::Sync() { return fd_ >= 0 && ::fsync(fd_) == 0; }
 
+bool RawFile::StartWriteBack() {
+  return fd_ >= 0 && ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+}
+
 bool RawFile::Truncate(uint64_t size) {
   return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
