@@ -18,18 +18,17 @@ bool IsControl(char c) {
 }
 
 // How deep below its base a relative spelling ends; -1 when it is absolute
-// or climbs above the base anywhere on the way.
+// or goes through "..". Even a ".." that seems to stay below the base is
+// refused: the system resolves it after the links before it, so
+// "link/../x" is the directory beside the link's target, wherever that is.
 int Depth(const std::string& spelling) {
   const fs::path path(spelling);
   if (path.has_root_name() || path.has_root_directory()) return -1;
   int depth = 0;
   for (const fs::path& part : path) {
     const std::string text = part.string();
-    if (text == "..") {
-      if (--depth < 0) return -1;
-    } else if (!text.empty() && text != ".") {
-      ++depth;
-    }
+    if (text == "..") return -1;
+    if (!text.empty() && text != ".") ++depth;
   }
   return depth;
 }
@@ -63,7 +62,7 @@ std::string NameRefusal(const std::string& name, NameRole role) {
   const int depth = Depth(name);
   const int key_depth = Depth(key);
   if (depth < 0 || key_depth < 0)
-    return "the name " + Quoted(name) + " climbs above its directory through '..'";
+    return "the name " + Quoted(name) + " goes through '..'";
   if (role == NameRole::kDirectory) return std::string();
   if (depth == 0 || key_depth == 0)
     return "the name " + Quoted(name) + " names the directory itself, not a grid in it";

@@ -6,13 +6,14 @@
 //
 // Every name or path a request carries
 // - stays at or below the directory it is joined to: it is not absolute and
-//   never climbs above that directory through "..", under either spelling
-//   (as received, or trimmed as the layer cache trims it before joining);
+//   holds no ".." (which the system resolves after the links before it, so
+//   that "link/.." may lie anywhere), under either spelling (as received,
+//   or trimmed as the layer cache trims it before joining);
 // - holds no NUL (the system would cut the path there, after the check)
 //   and no other control character (names are written into the server
 //   log, where a line feed would start a forged line).
 // A grid name must also name something below that directory: not empty,
-// not "." or "sub/..", and not the name of a filler grid (the cache would
+// not ".", and not the name of a filler grid (the cache would
 // answer it with a filler, which is no layer at all).
 // A name that makes a grid (GridCreate, GridWrite, the destination of
 // GridCopy) must be one the catalogue can give back: no blank anywhere. The

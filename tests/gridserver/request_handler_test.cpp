@@ -76,14 +76,16 @@ TEST_F(RequestHandlerTest, APingIsAnsweredInItsOwnClass) {
 TEST_F(RequestHandlerTest, AGridInsideTheRootIsServedAndTheSameGridFromOutsideIsNot) {
   MakeGrid("dem");
   boost::filesystem::create_directories(root_dir_ + "/sub");
-  // "sub/../dem" stays inside; "../served/dem" names the same grid
-  // but climbs out on the way, so it is refused before anything is read.
-  Packet inside = Send(LoadGrid("sub/../dem"));
+  // "./dem" stays inside; "../served/dem" names the same grid but climbs
+  // out on the way, and "sub/../dem" goes through ".." (which a link at
+  // "sub" would send elsewhere): both are refused before anything is read.
+  Packet inside = Send(LoadGrid("./dem"));
   ASSERT_NE(As<grd_svr::CGSvrPk_GridOp>(inside), nullptr);
   EXPECT_EQ(inside->GetErrorCode(), grd_svr::ErrNone);
   EXPECT_EQ(As<grd_svr::CGSvrPk_GridOp>(inside)->m_GrdDataFLT,
             (std::vector<float>{1, 2, 3, 4, 5, 6}));
 
+  EXPECT_EQ(Send(LoadGrid("sub/../dem"))->GetErrorCode(), grd_svr::ErrPackMalformed);
   Packet outside = Send(LoadGrid("../served/dem"));
   ASSERT_NE(As<grd_svr::CGSvrPk_GridOp>(outside), nullptr);
   EXPECT_EQ(outside->GetActionType(), grd_svr::atResponse);

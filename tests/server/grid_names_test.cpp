@@ -19,8 +19,8 @@ bool Passes(const std::string& name, NameRole role = NameRole::kExisting) {
 }
 
 TEST(GridNames, NamesBelowTheBaseStay) {
-  for (const char* name : {"dem", "sub/dem", "sub/../dem", "./dem", "a/b/../../c", "sub/", "...",
-                           "..dem", "dem..", "a//b", " dem "})
+  for (const char* name : {"dem", "sub/dem", "./dem", "sub/", "...", "..dem", "dem..", "a//b",
+                           " dem "})
     EXPECT_TRUE(Passes(name)) << "'" << name << "'";
 }
 
@@ -30,10 +30,14 @@ TEST(GridNames, AbsoluteNamesAreRefused) {
       EXPECT_NE(NameRefusal(name, role).find("is absolute"), std::string::npos) << "'" << name << "'";
 }
 
-TEST(GridNames, ClimbingAboveTheBaseIsRefusedWhereverItHappens) {
-  for (const char* name : {"..", "../dem", "sub/../../dem", "a/b/../../../c", "./..", "sub/../.."})
+TEST(GridNames, DotDotIsRefusedWhereverItStands) {
+  // "link/../dem" spells a grid beside the link, but the system finds it
+  // beside the link's target.
+  for (const char* name : {"..", "../dem", "sub/../../dem", "a/b/../../../c", "./..", "sub/../..",
+                           "sub/../dem", "link/../dem", "a/b/../../c", "sub/.."})
     for (NameRole role : {NameRole::kDirectory, NameRole::kExisting, NameRole::kNew})
-      EXPECT_NE(NameRefusal(name, role).find("climbs above"), std::string::npos) << "'" << name << "'";
+      EXPECT_NE(NameRefusal(name, role).find("goes through '..'"), std::string::npos)
+          << "'" << name << "'";
 }
 
 TEST(GridNames, TheTrimmedSpellingTheCacheUsesIsCheckedToo) {
@@ -45,7 +49,7 @@ TEST(GridNames, TheTrimmedSpellingTheCacheUsesIsCheckedToo) {
 }
 
 TEST(GridNames, AGridNameMustNameSomethingBelowTheDirectory) {
-  for (const char* name : {"", ".", "./", "sub/..", "a/b/../.."}) {
+  for (const char* name : {"", ".", "./", " . "}) {
     EXPECT_FALSE(Passes(name, NameRole::kExisting)) << "'" << name << "'";
     EXPECT_FALSE(Passes(name, NameRole::kNew)) << "'" << name << "'";
     // A directory to list may be the base itself.
