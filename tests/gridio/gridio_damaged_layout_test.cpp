@@ -26,16 +26,6 @@ constexpr int kSize = 64;
 constexpr int kBlockRow = 5, kBlockCol = 10, kBlockRows = 4, kBlockCols = 10;
 constexpr float kBlockValue = 99.0f;
 
-std::string Bytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PutBytes(const std::string& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 uint64_t Get(const std::string& b, uint64_t at, int width) {
   uint64_t v = 0;
   for (int i = 0; i < width && at + i < b.size(); ++i)
@@ -135,7 +125,7 @@ class GridioDamagedLayoutTest : public GridioTest {
                            kSize, kSize, GDT_Float32, 0, 0),
               CE_None);
     GDALClose(ds);
-    return Bytes(file);
+    return FileBytes(file);
   }
 
   // The block written through a read-write open; the close's result, or
@@ -157,13 +147,13 @@ class GridioDamagedLayoutTest : public GridioTest {
   // Puts mutant in place as the layer, writes the block, and returns what
   // went wrong ("" when nothing did).
   std::string Check(const std::string& mutant) {
-    PutBytes(Raster(), mutant);
+    PutFileBytes(Raster(), mutant);
     std::vector<float> before;
     const bool readable = GdalCells(Raster(), &before);
     const int result = WriteBlock();
     if (result != GIO_OK) {
       if (fs::exists(Path("g/.layer.tif.gridio-journal"))) return "a journal was left";
-      return Bytes(Raster()) == mutant ? "" : "refused (" + std::to_string(result) +
+      return FileBytes(Raster()) == mutant ? "" : "refused (" + std::to_string(result) +
                                                  ") but the file changed";
     }
     if (!readable) return "a layer GDAL cannot read was reported written";
@@ -229,11 +219,11 @@ TEST_F(GridioDamagedLayoutTest, CompressedBlocksThatDoNotDecodeAreRefusedUntouch
     ASSERT_TRUE(ReadLayout(source, &l));
     std::string mutant = source;
     for (uint64_t i = 0; i < l.counts[1]; ++i) mutant[l.offsets[1] + i] = static_cast<char>(0xff - i);
-    PutBytes(Raster(), mutant);
+    PutFileBytes(Raster(), mutant);
     std::vector<float> cells;
     ASSERT_FALSE(GdalCells(Raster(), &cells)) << "the damage does not show";
     EXPECT_EQ(WriteBlock(), GIO_ERR_READ) << compression;
-    EXPECT_EQ(Bytes(Raster()), mutant) << compression;
+    EXPECT_EQ(FileBytes(Raster()), mutant) << compression;
     EXPECT_TRUE(Listing(dir_.path() / "g") == std::vector<std::string>{"layer.tif"})
         << compression;
   }
@@ -310,7 +300,7 @@ TEST_F(GridioDamagedLayoutTest, RandomlyDamagedLayoutsAreWrittenWhollyOrNotAtAll
     const std::string failure = Check(mutant);
     if (!failure.empty())
       failures.push_back("mutant " + std::to_string(m) + " (" + what + "): " + failure);
-    ++(Bytes(Raster()) == mutant ? refused : written);
+    ++(FileBytes(Raster()) == mutant ? refused : written);
     fs::remove_all(dir_.path() / "g");
     fs::create_directories(dir_.path() / "g");
   }

@@ -12,6 +12,8 @@
 #include <boost/filesystem.hpp>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -73,6 +75,18 @@ inline Raster ReadGeoTiff(const std::string& file) {
             CE_None);
   GDALClose(ds);
   return raster;
+}
+
+// Every byte of file; empty when there is none.
+inline std::string FileBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Makes file hold exactly bytes.
+inline void PutFileBytes(const std::string& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Names of every entry below dir, relative to it, sorted.

@@ -19,16 +19,6 @@ using file_ops::Event;
 using file_ops::Op;
 using namespace gridio_test;
 
-std::string Bytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PutBytes(const std::string& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class KillPointTest : public GridioTest {
  protected:
   void TearDown() override {
@@ -92,7 +82,7 @@ class KillPointTest : public GridioTest {
       return 0;
     });
     EXPECT_EQ(status, 0);
-    const std::string bytes = Bytes(out);
+    const std::string bytes = FileBytes(out);
     std::vector<float> cells(bytes.size() / sizeof(float));
     std::memcpy(cells.data(), bytes.data(), cells.size() * sizeof(float));
     return cells;
@@ -136,10 +126,10 @@ TEST_F(BigLayerKillTest, ATornLastJournalSegmentIsIgnored) {
     return e.op == Op::kSync && e.path == Journal("g");
   };
   ASSERT_TRUE(KillAt(second_journal_sync, 2, [&] { Update("g", {{0, kBigRows, -7.0f}}); }));
-  std::string journal = Bytes(Journal("g"));
+  std::string journal = FileBytes(Journal("g"));
   ASSERT_GT(journal.size(), 1000u);
   journal[journal.size() - 100] ^= 0x5a;
-  PutBytes(Journal("g"), journal);
+  PutFileBytes(Journal("g"), journal);
   EXPECT_EQ(CellsInFreshProcess("g"), original_);
 }
 
