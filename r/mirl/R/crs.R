@@ -25,6 +25,9 @@ grid_crs <- function(name, none = NULL) {
 name_window_crs <- function(crs) {
   info <- .session$info
   if (is.null(info) || info$io_mode != 2L) return(invisible(NULL))
+  if (!"avgridio" %in% names(getLoadedDLLs())) {
+    stop("the grid I/O library avgridio is not loaded", call. = FALSE)
+  }
   code <- .Call(C_mirl_window_crs$address, crs)
   if (code < 0L) {
     stop(sprintf("the grid I/O library did not take the CRS (its code %d): %s", code,
@@ -57,7 +60,7 @@ with_raster_crs <- function(name, x, write) {
   }
   existing <- grid_crs(name)
   if (!is.null(existing)) {
-    if (!terra::same.crs(existing, crs)) {
+    if (!same_crs(existing, crs)) {
       stop(sprintf(paste("%s: the raster's CRS (%s) is not the grid's (%s); project the",
                          "raster (terra::project) or write it under another name"),
                    grid_context(name), crs_label(crs), crs_label(existing)), call. = FALSE)
@@ -79,4 +82,14 @@ crs_label <- function(crs) {
   if (is.null(d) || is.na(d$name)) return(substr(crs, 1L, 60L))
   if (!is.na(d$authority) && !is.na(d$code)) sprintf("%s:%s (%s)", d$authority, d$code, d$name)
   else d$name
+}
+
+# Whether two CRSs (WKT, "" for none) are the same, as terra compares the
+# CRSs of two rasters.
+same_crs <- function(a, b) {
+  if (!nzchar(a) || !nzchar(b)) return(!nzchar(a) && !nzchar(b))
+  if (identical(a, b)) return(TRUE)
+  isTRUE(terra::compareGeom(terra::rast(crs = a), terra::rast(crs = b), lyrs = FALSE,
+                            crs = TRUE, ext = FALSE, rowcol = FALSE, res = FALSE,
+                            stopOnError = FALSE, messages = FALSE))
 }

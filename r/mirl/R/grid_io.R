@@ -77,7 +77,9 @@ grid_write <- function(name, x, type = c("auto", "float", "integer")) {
   g <- as_cells(x, "x")
   w <- tryCatch(grid_window(), mirl_error = function(e) {
     if (e$code != -10013L || !inherits(x, "SpatRaster")) stop(e)
-    grid_make_window(x)
+    # The write below says what becomes of the CRS through a grid server.
+    withCallingHandlers(grid_make_window(x),
+                        mirl_crs_warning = function(w) invokeRestart("muffleWarning"))
   })
   if (g$nrow != w$rows || g$ncol != w$cols) {
     mirl_fail(-10015L, "writegrid", sprintf("%s: %d x %d cells for a window of %d x %d",

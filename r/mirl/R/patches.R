@@ -3,9 +3,12 @@
 #' A patch is a largest set of cells of one and the same non-negative value
 #' that are connected through their 4 or 8 neighbours. Every cell of a patch
 #' gets the patch's number: 1, 2, ... in the order of each patch's first
-#' cell, row after row from the top left, as [terra::patches()] numbers
-#' them. (The library's own `patch_scan` numbers from 0 and leaves the cells
-#' of no patch as they were; `.C("R_patch_scan", ...)` still does.)
+#' cell, row after row from the top left. Like [terra::patches()] the
+#' numbers start at 1 and cells in no patch are `NA` (terra numbers its
+#' patches in an order of its own, so the two agree patch for patch, not
+#' number for number). The library's own `patch_scan` numbers from 0 and
+#' leaves the cells of no patch as they were; `.C("R_patch_scan", ...)`
+#' still does.
 #'
 #' @param x An integer-valued matrix or single-layer SpatRaster.
 #' @param neighbours 4 (edges) or 8 (edges and corners).

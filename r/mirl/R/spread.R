@@ -82,8 +82,10 @@ spread_source <- function(g, row, col, xy, cell) {
   }
   if (!is.null(cell)) {
     cell <- whole_number(cell, "cell", min = 1, max = g$nrow * g$ncol)
-    if (raster) return(c(row = (cell - 1L) %/% g$ncol + 1L, col = (cell - 1L) %% g$ncol + 1L))
-    return(c(row = (cell - 1L) %% g$nrow + 1L, col = (cell - 1L) %/% g$nrow + 1L))
+    nrow <- as.integer(g$nrow)
+    ncol <- as.integer(g$ncol)
+    if (raster) return(c(row = (cell - 1L) %/% ncol + 1L, col = (cell - 1L) %% ncol + 1L))
+    return(c(row = (cell - 1L) %% nrow + 1L, col = (cell - 1L) %/% nrow + 1L))
   }
   if (is.null(row) || is.null(col)) stop("give both `row` and `col`", call. = FALSE)
   c(row = whole_number(row, "row"), col = whole_number(col, "col"))

@@ -6,8 +6,9 @@
 
 #include <R_ext/Rdynload.h>
 
-/* The C-callable name of DLL dll, registered when R loaded it; an R error
- * when the DLL is not loaded. */
-DL_FUNC mirl_callable(const char* dll, const char* name);
+/* The C-callable name of DLL dll, registered when R loaded it. probe names
+ * a .C routine the DLL registers, by which its being loaded is told (an R
+ * error when it is not); NULL when the caller knows the DLL is loaded. */
+DL_FUNC mirl_callable(const char* dll, const char* probe, const char* name);
 
 #endif /* MIRL_RCALL_CALLABLES_H_ */

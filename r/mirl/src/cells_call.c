@@ -34,7 +34,9 @@
 typedef int (*ReadGridFn)(const char*, double, double*);
 typedef int (*ReadBlockFn)(const char*, int, int, int, int, int, double, double*);
 
-static DL_FUNC library_entry(const char* name) { return mirl_callable("mirl_lib", name); }
+static DL_FUNC library_entry(const char* name) {
+  return mirl_callable("mirl_lib", "clean_up", name);
+}
 
 /* Large, untouched blocks are asked onto large pages where the system has
  * them: first writes into a fresh block of tens of megabytes then take a

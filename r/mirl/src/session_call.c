@@ -28,7 +28,8 @@ static int whole_int(SEXP value, const char* what) {
 
 /* gridinit_waits(attempts, pause_ms, connect_timeout_ms, R's interrupt). */
 SEXP mirl_grid_waits(SEXP attempts, SEXP pause_ms, SEXP connect_timeout_ms) {
-  GridinitWaitsFn waits = (GridinitWaitsFn)mirl_callable("mirl_lib", "gridinit_waits");
+  GridinitWaitsFn waits =
+      (GridinitWaitsFn)mirl_callable("mirl_lib", "clean_up", "gridinit_waits");
   return Rf_ScalarInteger(waits(whole_int(attempts, "attempt count"),
                                 whole_int(pause_ms, "pause"),
                                 whole_int(connect_timeout_ms, "connect time-out"),
@@ -39,6 +40,7 @@ SEXP mirl_grid_waits(SEXP attempts, SEXP pause_ms, SEXP connect_timeout_ms) {
 SEXP mirl_window_crs(SEXP crs) {
   if (!Rf_isString(crs) || XLENGTH(crs) != 1 || STRING_ELT(crs, 0) == NA_STRING)
     Rf_error("the CRS must be one string");
-  WindowCrsFn name_crs = (WindowCrsFn)mirl_callable("avgridio", "AccessWindowCrsSet");
+  /* The package's R code asks only while avgridio is loaded. */
+  WindowCrsFn name_crs = (WindowCrsFn)mirl_callable("avgridio", NULL, "AccessWindowCrsSet");
   return Rf_ScalarInteger(name_crs(Rf_translateCharUTF8(STRING_ELT(crs, 0))));
 }
