@@ -13,7 +13,9 @@
 #' `.Call` into new R vectors and makes the session calls that take C
 #' pointers. R CMD check takes a package's first DLL for its own and calls
 #' through a symbol of any other for calls into a foreign package: the
-#' `.Call`s name their routines by address for that reason.
+#' `.Call`s name their routines by address for that reason. terra's
+#' namespace is loaded with the package's (the first use of terra costs
+#' seconds, and is paid once, when the package loads).
 #'
 #' * Analysis on matrices or single-layer SpatRasters: [cost_spread()],
 #'   [wet_spread()], [patch_scan()], [floyd_warshall()],
@@ -31,6 +33,7 @@
 #' missing cells are `NA`.
 #'
 #' @keywords internal
+#' @importFrom terra rast
 #' @useDynLib mirl_lib
 #' @useDynLib mirl_rcall, .registration = TRUE, .fixes = "C_"
 "_PACKAGE"
