@@ -1,8 +1,10 @@
 # The grid I/O library, which mirl_lib loads itself for its in-process
 # server, is loaded by R too, so that the package reaches the one entry point
-# it calls directly (AccessWindowCrsSet). Both loads share one copy.
+# it calls directly (AccessWindowCrsSet). Both loads share one copy. A
+# package without it still loads: it has no in-process grid server then
+# (grid_open(workspace = ) fails with -627), and names no CRS.
 .onLoad <- function(libname, pkgname) {
-  library.dynam("avgridio", pkgname, libname)
+  tryCatch(library.dynam("avgridio", pkgname, libname), error = function(e) NULL)
 }
 
 # The library holds process-wide state (the grid session, the spread work
