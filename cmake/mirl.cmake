@@ -1,7 +1,11 @@
 # Helpers shared by every folder of the build.
 
-# Our own code builds warning-clean.
+# Our own code builds warning-clean. The R package's build leaves warnings to
+# R's flags: a compiler newer than ours must not stop a user's installation.
 function(mirl_warnings target)
+  if(MIRL_R_PACKAGE)
+    return()
+  endif()
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
   if(MIRL_SANITIZE)
     # GCC 12's sanitizer instrumentation makes -Wmaybe-uninitialized report
@@ -69,4 +73,24 @@ function(mirl_link_objects target)
   endforeach()
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(${target} PRIVATE Boost::headers Threads::Threads ${CMAKE_DL_LIBS})
+endfunction()
+
+# mirl_version_script(<target> <map> <r_init_source>)
+# Exports the symbols of the version script <map> from <target> alone. In
+# the R package's build also the C file <r_init_source> that registers
+# <target> with R, R linked, and its R_init_ function exported.
+function(mirl_version_script target map r_init_source)
+  if(NOT MIRL_R_PACKAGE)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+    return()
+  endif()
+  target_sources(${target} PRIVATE ${r_init_source})
+  target_include_directories(${target} PRIVATE ${MIRL_R_INCLUDE_DIR})
+  separate_arguments(r_link UNIX_COMMAND "${MIRL_R_LINK}")
+  target_link_libraries(${target} PRIVATE ${r_link})
+  file(READ ${map} symbols)
+  string(REPLACE "global:" "global:\n    R_init_${target};" symbols "${symbols}")
+  set(r_map ${CMAKE_CURRENT_BINARY_DIR}/${target}_r.map)
+  file(WRITE ${r_map} "${symbols}")
+  target_link_options(${target} PRIVATE -Wl,--version-script=${r_map})
 endfunction()

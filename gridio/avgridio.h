@@ -123,6 +123,14 @@ GIO_API int DescribeGridDbl(const char* path, double* cell_size, int32_t* rows_c
  * millionth of a cell is dropped). Stores the box actually set at box_set,
  * which may be box itself. On failure no window remains set. 0 or negative. */
 GIO_API int AccessWindowSet(const double* box, double cell_size, double* box_set);
+/* Names the CRS of the access window in force (WKT, or what GDAL's
+ * OSRSetFromUserInput reads, such as "EPSG:3035"; null or "" for none): layers
+ * created until the next AccessWindowSet take it, unless they rewrite a layer
+ * on the same cells, which keeps its own. Not one of the ESRI library's entry
+ * points: for hosts that make the window from a raster whose CRS they know.
+ * 0, GIO_ERR_NO_WINDOW without a window, GIO_ERR_ARGUMENT for a CRS GDAL
+ * cannot read (the one named before stays). */
+GIO_API int AccessWindowCrsSet(const char* crs);
 /* Rows and columns of the window set; 0 when none. */
 GIO_API int WindowRows(void);
 GIO_API int WindowCols(void);

@@ -25,6 +25,9 @@ struct CrsMemory {
   // Set from the described layer's cells: window_wkt is its CRS.
   bool window_from_layer = false;
   std::string window_wkt;
+  // Named by the host for the window in force.
+  bool host_named = false;
+  std::string host_wkt;
   std::string deleted_dir;
   LayerCrs deleted;
   unsigned long deleted_call = 0;
@@ -146,6 +149,22 @@ void NoteWindow(const WindowGrid& window) {
   memory.window_from_layer =
       memory.described_valid && SameCells(LayerGrid::FromWindow(window), memory.described.grid);
   memory.window_wkt = memory.window_from_layer ? memory.described.wkt : std::string();
+  memory.host_named = false;
+  memory.host_wkt.clear();
+}
+
+void NoteWindowCrs(const std::string& wkt) {
+  CrsMemory& memory = Memory();
+  memory.host_named = !wkt.empty();
+  memory.host_wkt = wkt;
+}
+
+bool ReadableCrs(const std::string& wkt) {
+  OGRSpatialReferenceH ref = OSRNewSpatialReference(nullptr);
+  if (ref == nullptr) return false;
+  const bool readable = OSRSetFromUserInput(ref, wkt.c_str()) == OGRERR_NONE;
+  OSRDestroySpatialReference(ref);
+  return readable;
 }
 
 std::string CrsForNewLayer(const std::string& dir, const LayerGrid& grid,
@@ -156,6 +175,7 @@ std::string CrsForNewLayer(const std::string& dir, const LayerGrid& grid,
       SameCells(memory.deleted.grid, grid)) {
     return memory.deleted.wkt;
   }
+  if (memory.host_named) return memory.host_wkt;
   if (memory.window_from_layer) return memory.window_wkt;
   return SharedCrs(fs::path(dir).parent_path().string(), dir);
 }

@@ -6,10 +6,13 @@
 //     directory still holds, or the one CellLyrDelete removed in the entry
 //     call just before (for a caller that deletes a layer, then creates it
 //     again); writing into an existing layer never changes its CRS;
-//  2. when the access window was set on the cells of the layer that
+//  2. the CRS the host named for the access window in force
+//     (AccessWindowCrsSet, after AccessWindowSet): a window made from the
+//     geometry of a raster the host holds, whose CRS it knows;
+//  3. when the access window was set on the cells of the layer that
 //     DescribeGridDbl described last (a window set from a grid): that
 //     layer's CRS;
-//  3. otherwise (a window made from numbers): the CRS every other layer of
+//  4. otherwise (a window made from numbers): the CRS every other layer of
 //     its workspace (the directory holding the new layer's directory)
 //     shares; none when they disagree, when one has none, or when there are
 //     none.
@@ -42,13 +45,19 @@ std::string DatasetCrs(GDALDatasetH dataset);
 bool ReadLayerCrs(const std::string& dir, LayerCrs* crs);
 
 // What the rules above remember, recorded by the entry points: the layer
-// just described, the layer just deleted (in entry call `call`), and the
-// window just set.
+// just described, the layer just deleted (in entry call `call`), the window
+// just set (which forgets the CRS the host named for the one before), and
+// the CRS the host names for it (empty: none, rules 3 and 4 decide).
 void NoteDescribed(const LayerCrs& layer);
 void NoteDeleted(const std::string& dir, const LayerCrs& layer, unsigned long call);
 void NoteWindow(const WindowGrid& window);
+void NoteWindowCrs(const std::string& wkt);
 
-// Forgets all three (GridIOExit), freeing what they hold.
+// Whether GDAL reads wkt as a CRS (WKT of either version, or what
+// OSRSetFromUserInput takes, such as "EPSG:3035").
+bool ReadableCrs(const std::string& wkt);
+
+// Forgets all of it (GridIOExit), freeing what it holds.
 void ForgetCrsMemory();
 
 // The CRS of a layer about to be created in dir (absolute, as

@@ -4,16 +4,19 @@
 #include "protocol/cell_pool.h"
 #include "session/session_record.h"
 #include "session/session_roads.h"
+#include "transport/host_waits.h"
 
 namespace {
 
 // What clean_up releases, in order: the spread work buffer, the session
-// (handler, client, logs), and the cell storage kept for reuse. The grid I/O
-// holder stays until the library is unloaded.
+// (handler, client, logs), the cell storage kept for reuse, and the waits a
+// host asked for (its interrupt check may belong to a library about to go).
+// The grid I/O holder stays until the library is unloaded.
 void CleanUpLibrary() {
   mirl::analysis::ReleaseSpreadBuffer();
   mirl::session::CloseSession();
   grd_svr::ReleasePooledCells();
+  grd_svr::ResetHostWaits();
 }
 
 // A failing gridinit runs the same steps.

@@ -38,6 +38,21 @@ MIRL_API int gridinit(int io_mode, const char* source_name, int source_port, int
 MIRL_API int R_gridinit(int* result, int* io_mode, char** source_name, int* source_port,
                         int* do_log);
 
+/* How the TCP client of io mode 1 waits, for hosts that want other than the
+ * 25 attempts 10 s apart: every exchange makes at most `attempts` attempts
+ * (1..10000), `pause_ms` apart (0..86400000), each connect given up after
+ * `connect_timeout_ms` (1..86400000). With `interrupted` not null the client
+ * asks it every 100 ms while it waits on the server or between attempts; a
+ * non-zero answer ends the exchange at once: gridinit then returns -632 with
+ * the session closed, the other grid exports -632 with the session still
+ * open. Applies to the session's client from its next exchange and to those
+ * that later gridinit calls make, until clean_up restores the designed
+ * waits. Returns 1, or -633 attempts, -634 pause_ms, -635 connect_timeout_ms
+ * out of range (nothing changed), -620 any other failure. No R_ twin: a
+ * function pointer does not pass through .C. */
+MIRL_API int gridinit_waits(int attempts, int pause_ms, int connect_timeout_ms,
+                            int (*interrupted)(void));
+
 /* Access windows: the extent and resolution through which every grid is
  * read and written. All three return the window in force through the six
  * pointers (block_only: 1 when the server only serves blocks).

@@ -1,8 +1,7 @@
 #include "logging/multi_log.h"
 
-#include <iostream>
-
 #include "platform/shared_file.h"
+#include "logging/console_writer.h"
 #include "logging/log.h"
 
 namespace grd_svr {
@@ -35,7 +34,7 @@ void CMultiLog::Log(std::string text, bool stamp, bool newline) {
 }
 
 void CMultiLog::LogConsole(std::string text, bool stamp, bool newline) {
-  if (m_ConsoleFlag) std::cout << MakeLine(text, stamp, newline);
+  if (m_ConsoleFlag) WriteConsole(MakeLine(text, stamp, newline));
 }
 
 void CMultiLog::LogFile(std::string text, bool stamp, bool newline) {

@@ -1,6 +1,6 @@
 // The server log: an IGSvrLog that the in-process grid server writes a line
 // for every request and reply to. CMultiLog writes to a file sink and,
-// optionally, to standard output.
+// optionally, to standard output (or the host's console, console_writer.h).
 //
 // Ownership: the session record holds the server log by shared pointer and
 // hands the request handler a plain pointer for the session's lifetime.

@@ -11,6 +11,8 @@
 #include "logging/multi_log.h"
 #include "session/session_record.h"
 #include "session/session_roads.h"
+#include "session/session_exchange.h"
+#include "transport/exchange_interrupted.h"
 #include "transport/gsvr_client.h"
 
 namespace {
@@ -55,6 +57,8 @@ int OpenRemote(SessionRecord& s) {
                                                                   error_text) == nullptr)
       return Fail(-625);
     return log_returned(kName, 1);
+  } catch (const grd_svr::ExchangeInterrupted&) {
+    return Fail(kInterrupted);
   } catch (...) {
     return Fail(-629);
   }

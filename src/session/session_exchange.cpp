@@ -4,6 +4,7 @@
 
 #include "server/gsvr_io.h"
 #include "session/session_record.h"
+#include "transport/exchange_interrupted.h"
 #include "transport/gsvr_client.h"
 
 namespace mirl {
@@ -26,6 +27,8 @@ int session_exchange(boost::shared_ptr<grd_svr::CGSvrPacket>& packet) noexcept {
     packet = reply;
     if (!packet) return kNoReply;
     return packet->GetErrorCode();
+  } catch (const grd_svr::ExchangeInterrupted&) {
+    return kInterrupted;
   } catch (...) {
     return kExchangeFailed;
   }

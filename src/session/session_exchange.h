@@ -18,11 +18,14 @@ namespace session {
 constexpr int kExchangeFailed = -620;  // exception on either road
 constexpr int kNoSessionOpen = -630;
 constexpr int kNoReply = -631;
+// The host's interrupt check ended the wait for the server (gridinit_waits).
+constexpr int kInterrupted = -632;
 
 // Carries packet over the session's road. On return packet holds the reply,
 // or is empty when the road brought none (kNoReply). Returns the reply's
 // m_ErrorCode (1 or a grid server code), or kNoSessionOpen (packet as it
-// was), kNoReply or kExchangeFailed (packet as it was). The reply is not
+// was), kNoReply, kInterrupted or kExchangeFailed (packet as it was; the
+// session stays open after an interrupt). The reply is not
 // checked here: callers use checked_packet_cast. Never throws.
 int session_exchange(boost::shared_ptr<grd_svr::CGSvrPacket>& packet) noexcept;
 

@@ -1,5 +1,7 @@
 #include "transport/tcp_client.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include <boost/asio/error.hpp>
@@ -11,6 +13,8 @@
 #include "platform/sleep.h"
 #include "transport/client_host.h"
 #include "transport/comm_pack.h"
+#include "transport/exchange_interrupted.h"
+#include "transport/host_waits.h"
 #include "transport/wait_times.h"
 
 namespace grd_svr {
@@ -37,6 +41,7 @@ boost::shared_ptr<CGSvrPacket> CGSvrClient::Exchange(boost::shared_ptr<CGSvrPack
   Connection connection;
   try {
     for (;;) {
+      ThrowIfInterrupted();
       connection = boost::make_shared<CGSvrCommPack>(m_IOService, m_Timing);
       m_Endpoints = Resolve();
       connection->Request() = request;
@@ -45,7 +50,7 @@ boost::shared_ptr<CGSvrPacket> CGSvrClient::Exchange(boost::shared_ptr<CGSvrPack
       connection->AsyncConnect(
           m_Endpoints.front(),
           boost::bind(&CGSvrClient::HandleConnect, this, _1, m_Endpoints.cbegin() + 1, connection));
-      m_IOService.run();
+      RunAttempt();
       m_IOService.restart();
       m_Buffer = connection->ReleaseBuffer();
       if (connection->ReplyTooLong()) {
@@ -59,7 +64,7 @@ boost::shared_ptr<CGSvrPacket> CGSvrClient::Exchange(boost::shared_ptr<CGSvrPack
       ++short_waits;
       if (connection->Reply()) break;
       if (++failed >= m_Timing.max_attempts) break;
-      Pause(m_Timing.long_pause_ms);
+      PauseBetweenAttempts();
       ++long_waits;
       connection.reset();
     }
@@ -126,6 +131,35 @@ void CGSvrClient::Pause(int milliseconds) {
   AddWait(m_TotalWait, milliseconds);
 }
 
+void CGSvrClient::ThrowIfInterrupted() const {
+  if (m_Timing.interrupted != nullptr && m_Timing.interrupted() != 0) throw ExchangeInterrupted();
+}
+
+void CGSvrClient::RunAttempt() {
+  if (m_Timing.interrupted == nullptr) {
+    m_IOService.run();
+    return;
+  }
+  const auto poll = std::chrono::milliseconds(std::max(1, m_Timing.interrupt_poll_ms));
+  for (;;) {
+    m_IOService.run_for(poll);
+    if (m_IOService.stopped()) return;
+    ThrowIfInterrupted();
+  }
+}
+
+void CGSvrClient::PauseBetweenAttempts() {
+  if (m_Timing.interrupted == nullptr) {
+    Pause(m_Timing.long_pause_ms);
+    return;
+  }
+  const int slice = std::max(1, m_Timing.interrupt_poll_ms);
+  for (int left = m_Timing.long_pause_ms; left > 0; left -= slice) {
+    Pause(std::min(slice, left));
+    ThrowIfInterrupted();
+  }
+}
+
 void CGSvrClient::Abandon(const Connection& connection) {
   connection->Close();
   try {
@@ -152,7 +186,10 @@ boost::shared_ptr<IGSvrClient> make_tcp_client(const std::string& server_host, i
                                                std::ofstream* log_stream) {
   try {
     const std::string port_text = (boost::format("%d") % port).str();
-    return boost::make_shared<CGSvrClient>(server_host, port_text, log_stream);
+    boost::shared_ptr<CGSvrClient> client =
+        boost::make_shared<CGSvrClient>(server_host, port_text, log_stream);
+    client->SetTiming(HostTiming());
+    return client;
   } catch (...) {
     return boost::shared_ptr<IGSvrClient>();
   }

@@ -56,10 +56,13 @@ class CGSvrClient : public IGSvrClient {
   // server's name cannot be resolved, when the request cannot be encoded
   // (after the protocol's retries), for an empty request, and at once, with
   // no further attempt, when the request or the reply is longer than any
-  // frame (the reply's "Read error: " line is logged first).
+  // frame (the reply's "Read error: " line is logged first). Throws
+  // ExchangeInterrupted, the connection closed, when the timing's interrupt
+  // check answers non-zero while the client waits.
   boost::shared_ptr<CGSvrPacket> Exchange(boost::shared_ptr<CGSvrPacket> request) override;
 
   const std::string& ClientHost() const { return m_ClientHost; }
+  const TransportTiming& Timing() const { return m_Timing; }
   // Milliseconds of every pause this client has made.
   std::int32_t TotalWait() const { return m_TotalWait; }
 
@@ -78,6 +81,11 @@ class CGSvrClient : public IGSvrClient {
 
   Endpoints Resolve();
   void Pause(int milliseconds);
+  // The waits of one attempt and between two, which ask the host's
+  // interrupt check as they go when it has one.
+  void ThrowIfInterrupted() const;
+  void RunAttempt();
+  void PauseBetweenAttempts();
   // Runs what a failed run left queued, with the connection closed, so the
   // next Exchange starts from an idle io_context.
   void Abandon(const Connection& connection);
@@ -99,8 +107,9 @@ class CGSvrClient : public IGSvrClient {
   Endpoints m_Endpoints;
 };
 
-// A client for host and port (written in decimal) that logs to *log_stream;
-// empty when it cannot be created.
+// A client for host and port (written in decimal) that logs to *log_stream,
+// with the waits the host asked for (HostTiming); empty when it cannot be
+// created.
 boost::shared_ptr<IGSvrClient> make_tcp_client(const std::string& server_host, int port,
                                                std::ofstream* log_stream);
 

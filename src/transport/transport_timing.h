@@ -1,6 +1,7 @@
 // Every pause and time-out of the TCP client in one place. The defaults are
 // the ones the library ships with; tests shorten them through
-// CGSvrClient::SetTiming, which no export reaches.
+// CGSvrClient::SetTiming, and a host may ask for fewer attempts, shorter
+// pauses and an interrupt check through gridinit_waits (host_waits.h).
 #ifndef MIRL_TRANSPORT_TRANSPORT_TIMING_H_
 #define MIRL_TRANSPORT_TRANSPORT_TIMING_H_
 
@@ -26,6 +27,12 @@ struct TransportTiming {
   // link never hits it, while a server that takes minutes to prepare a big
   // reply still has them.
   int silence_timeout_ms = 300000;
+  // Asked while the client waits (on the socket or in a pause between
+  // attempts), every interrupt_poll_ms, when set: a non-zero answer ends
+  // the exchange with ExchangeInterrupted. Without one the client waits as
+  // designed, deaf to the host until the exchange is over.
+  int (*interrupted)() = nullptr;
+  int interrupt_poll_ms = 100;
 };
 
 }  // namespace grd_svr

@@ -1,6 +1,7 @@
 // The coordinate reference system a new layer takes: the one of the layer
 // that set the window, else the one its workspace shares, and always the
 // one of a layer it rewrites on the same cells. GDAL reads the CRS back.
+#include <cpl_conv.h>
 #include <ogr_srs_api.h>
 
 #include "gridio_fixture.h"
@@ -151,6 +152,59 @@ TEST_F(LayerCrsTest, ARewriteOnOtherCellsTakesTheWindowsCrs) {
   WindowFrom("lonlat");
   ASSERT_EQ(CellLyrDelete(Path("utm").c_str()), GIO_OK);
   EXPECT_TRUE(IsEpsg(Created("utm"), kLonLat));
+}
+
+// The WKT GDAL makes of an EPSG code.
+std::string WktOf(int epsg) {
+  OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+  char* text = nullptr;
+  std::string wkt;
+  if (OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && OSRExportToWkt(srs, &text) == OGRERR_NONE)
+    wkt = text;
+  CPLFree(text);
+  OSRDestroySpatialReference(srs);
+  return wkt;
+}
+
+TEST_F(LayerCrsTest, ACrsTheHostNamesForTheWindowGoesBeforeTheWorkspacesAndTheDescribedGrids) {
+  Source("a", 0, 0, kUtm33);
+  Source("b", 600, 600, kUtm33);
+  WindowFrom("a");
+  ASSERT_EQ(AccessWindowCrsSet(WktOf(kLonLat).c_str()), GIO_OK);
+  EXPECT_TRUE(IsEpsg(Created("named"), kLonLat));
+  // What GDAL takes as user input serves as well.
+  ASSERT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_OK);
+  EXPECT_TRUE(IsEpsg(Created("by_code"), kLonLat));
+  // None named: the rules of old again, here the described grid's.
+  ASSERT_EQ(AccessWindowCrsSet(""), GIO_OK);
+  EXPECT_TRUE(IsEpsg(Created("unnamed"), kUtm33));
+  ASSERT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_OK);
+  ASSERT_EQ(AccessWindowCrsSet(nullptr), GIO_OK);
+  EXPECT_TRUE(IsEpsg(Created("null"), kUtm33));
+}
+
+TEST_F(LayerCrsTest, TheNextWindowForgetsTheNamedCrs) {
+  Source("a", 0, 0, kUtm33);
+  SetWindow(10, 10, 70, 70, 15);
+  ASSERT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_OK);
+  SetWindow(10, 10, 70, 70, 15);
+  EXPECT_TRUE(IsEpsg(Created("after"), kUtm33)) << "the workspace's, not the named one";
+}
+
+TEST_F(LayerCrsTest, ALayerRewrittenOnItsCellsKeepsItsCrsWhateverTheHostNamed) {
+  Source("utm", 0, 0, kUtm33);
+  WindowFrom("utm");
+  ASSERT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_OK);
+  ASSERT_EQ(CellLyrDelete(Path("utm").c_str()), GIO_OK);
+  EXPECT_TRUE(IsEpsg(Created("utm"), kUtm33));
+}
+
+TEST_F(LayerCrsTest, AnUnreadableCrsOrNoWindowIsRefusedAndKeepsTheNamedOne) {
+  EXPECT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_ERR_NO_WINDOW);
+  SetWindow(10, 10, 70, 70, 15);
+  ASSERT_EQ(AccessWindowCrsSet("EPSG:4326"), GIO_OK);
+  EXPECT_EQ(AccessWindowCrsSet("no such reference system"), GIO_ERR_ARGUMENT);
+  EXPECT_TRUE(IsEpsg(Created("kept"), kLonLat));
 }
 
 }  // namespace

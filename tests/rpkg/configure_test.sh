@@ -43,5 +43,20 @@ if [ "$(readlink -f "$(command -v "$(R CMD config CXX17 | cut -d' ' -f1)")")" = 
   grep -q "^MIRL_CXX = c++$" "$config" || fail "R's C++ compiler is c++ but config.mk says: $(grep MIRL_CXX "$config")"
 fi
 
+# R's flags decide by default; the build type adds only NDEBUG, and nothing
+# turns warnings into errors on a user's machine.
+grep -q "^MIRL_CONFIG_FLAGS = -DNDEBUG$" "$config" ||
+  fail "default build type flags are not NDEBUG alone: $(grep MIRL_CONFIG_FLAGS "$config")"
+r_flags=$(R CMD config CXX17FLAGS)
+grep -qF -- "$r_flags" "$config" || fail "config.mk does not carry R's CXX17FLAGS ($r_flags)"
+if grep -E -- "-Werror( |$)" "$config" >/dev/null; then
+  fail "config.mk turns warnings into errors: $(grep -E -- '-Werror( |$)' "$config")"
+fi
+run own-flags MIRL_USE_R_FLAGS=no
+grep -q "^MIRL_CONFIG_FLAGS = -O2 -g -DNDEBUG$" "$work/own-flags/src/config.mk" ||
+  fail "MIRL_USE_R_FLAGS=no does not give the library's own flags"
+grep -qF -- "$r_flags" "$work/own-flags/src/config.mk" &&
+  fail "MIRL_USE_R_FLAGS=no still carries R's flags"
+
 [ "$failures" -eq 0 ] && echo "configure_test: all cases passed"
 exit "$failures"

@@ -25,7 +25,12 @@
 #'   read as whole doubles. `grid_write_block()`: `name`, invisibly.
 #' @section Errors: [mirl_error] with the codes of `readblock` and
 #'   `writeblock` (such as -702 for a row below 1) and the grid server's
-#'   (such as -10007 for a grid it cannot find).
+#'   (such as -10007 for a grid it cannot find, or -10008 for one that
+#'   cannot be opened, which is also what a block write gets after waiting
+#'   30 s for another process that is writing the grid). Positions and
+#'   sizes that are not whole numbers are R errors naming the argument. A
+#'   SpatRaster `x` whose CRS is not the grid's is refused as by
+#'   [grid_write()].
 #' @examples
 #' ws <- file.path(tempdir(), "block-example")
 #' dir.create(ws, showWarnings = FALSE)
@@ -42,12 +47,12 @@ grid_read_block <- function(name, row, col, nrows, ncols, margin = 0L,
                             as = c("matrix", "SpatRaster")) {
   as <- match.arg(as)
   scalar_string(name, "name")
-  nrows <- as.integer(scalar_number(nrows, "nrows"))
-  ncols <- as.integer(scalar_number(ncols, "ncols"))
-  margin <- as.integer(scalar_number(margin, "margin"))
-  cells <- read_block_cells(name, as.integer(scalar_number(row, "row")),
-                            as.integer(scalar_number(col, "col")), nrows, ncols, margin,
-                            by_rows = as != "matrix")
+  row <- whole_number(row, "row")
+  col <- whole_number(col, "col")
+  nrows <- whole_number(nrows, "nrows")
+  ncols <- whole_number(ncols, "ncols")
+  margin <- whole_number(margin, "margin")
+  cells <- read_block_cells(name, row, col, nrows, ncols, margin, by_rows = as != "matrix")
   if (as == "matrix") return(cells)
   rows <- nrows + 2L * margin
   r <- window_raster(grid_window(), row - margin, col - margin, rows, ncols + 2L * margin, name)
@@ -60,9 +65,13 @@ grid_read_block <- function(name, row, col, nrows, ncols, margin = 0L,
 grid_write_block <- function(name, x, row, col, mode = c("opaque", "transparent", "additive")) {
   mode <- match.arg(mode)
   g <- as_cells(x, "x")
-  write_block_cells(scalar_string(name, "name"), g$values, g$nrow, g$ncol,
-                    as.integer(scalar_number(row, "row")), as.integer(scalar_number(col, "col")),
-                    match(mode, c("opaque", "transparent", "additive")) - 1L)
+  scalar_string(name, "name")
+  row <- whole_number(row, "row")
+  col <- whole_number(col, "col")
+  with_raster_crs(name, x, function() {
+    write_block_cells(name, g$values, g$nrow, g$ncol, row, col,
+                      match(mode, c("opaque", "transparent", "additive")) - 1L)
+  })
   invisible(name)
 }
 
@@ -90,7 +99,18 @@ write_block_cells <- function(name, cells, nrows, ncols, row, col, transparency)
        as.integer(ncols), float_no_data, cells, as.integer(transparency), NAOK = TRUE,
        PACKAGE = "mirl_lib")
   }
-  checked(out$result, "writeblock", grid_context(name), call = sys.call(-1))
+  checked(out$result, "writeblock", grid_context(name), hint = busy_hint(out$result),
+          call = sys.call(-1))
+}
+
+# What a write that could not open or create its grid may have met: the
+# grid I/O library waits 30 s for another process that is writing the same
+# grid, then gives up with these codes; they also stand for a grid whose
+# files cannot be opened or created at all.
+busy_hint <- function(code) {
+  if (!code %in% c(-10008L, -10010L)) return(NULL)
+  paste("another process may be writing the grid (a write waits 30 s for it), or its",
+        "files cannot be opened or created")
 }
 
 # The largest negative float, which the grid library writes as no-data: a

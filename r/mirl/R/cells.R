@@ -48,19 +48,6 @@ as_whole <- function(values, arg) {
   as.integer(values)
 }
 
-scalar_number <- function(x, arg) {
-  if (!is.numeric(x) || length(x) != 1L) stop(sprintf("`%s` must be one number", arg),
-                                              call. = FALSE)
-  x
-}
-
-scalar_string <- function(x, arg) {
-  if (!is.character(x) || length(x) != 1L || is.na(x)) {
-    stop(sprintf("`%s` must be one string", arg), call. = FALSE)
-  }
-  x
-}
-
 # A double that does not occur among values (NA stands for itself), to be
 # the library's missing value: R's NA cells take it on the way in. Close to
 # the integer range's lower end so that it also has an integer counterpart.

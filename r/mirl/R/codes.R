@@ -88,13 +88,18 @@ mirl_code <- function(code, export = NULL) {
 NULL
 
 # Signals the mirl_error of code from export. context names what was being
-# done ("grid 'elev' in workspace /data"); fields are added to the condition.
-mirl_fail <- function(code, export, context = NULL, ..., call = sys.call(-1)) {
+# done ("grid 'elev' in workspace /data"), hint what the user may do or
+# should know; fields are added to the condition. The session's code for a
+# wait the user interrupted (-632) becomes the interrupt it was.
+mirl_fail <- function(code, export, context = NULL, ..., hint = NULL, call = sys.call(-1)) {
+  if (identical(as.integer(code), -632L)) mirl_interrupt(context, call)
+  if (is.null(hint)) hint <- no_reply_hint(as.integer(code))
   info <- mirl_code(code, export)
   name <- if (is.na(info$name)) "Unknown" else info$name
   meaning <- if (is.na(info$meaning)) "unknown result code" else info$meaning
-  message <- sprintf("%s%s [%s, code %d]", if (is.null(context)) "" else paste0(context, ": "),
-                     meaning, name, as.integer(code))
+  message <- sprintf("%s%s [%s, code %d]%s", if (is.null(context)) "" else paste0(context, ": "),
+                     meaning, name, as.integer(code), if (is.null(hint)) "" else
+                       paste0("; ", hint))
   cond <- structure(class = c("mirl_error", "error", "condition"),
                     c(list(message = message, call = call, code = as.integer(code),
                            code_name = name, export = export), list(...)))
@@ -102,7 +107,20 @@ mirl_fail <- function(code, export, context = NULL, ..., call = sys.call(-1)) {
 }
 
 # Returns code when it is not negative, else signals its mirl_error.
-checked <- function(code, export, context = NULL, ..., call = sys.call(-1)) {
-  if (code < 0L) mirl_fail(code, export, context, ..., call = call)
+checked <- function(code, export, context = NULL, ..., hint = NULL, call = sys.call(-1)) {
+  if (code < 0L) mirl_fail(code, export, context, ..., hint = hint, call = call)
   code
+}
+
+# The user pressed Ctrl-C (or a host sent SIGINT) while the library waited on
+# the grid server, which gave the wait up: an interrupt condition as R's own
+# (class "interrupt", caught by tryCatch(interrupt = )), then, unhandled, the
+# return to the top level that R makes for an interrupt.
+mirl_interrupt <- function(context, call) {
+  cond <- structure(class = c("mirl_interrupt", "interrupt", "condition"),
+                    list(message = paste0(if (is.null(context)) "" else paste0(context, ": "),
+                                          "interrupted while waiting for the grid server"),
+                         call = call))
+  signalCondition(cond)
+  invokeRestart("abort")
 }

@@ -7,8 +7,12 @@
 #'
 #' @param x A numeric vector, matrix or single-layer SpatRaster. `NA` stays
 #'   `NA`.
-#' @param mean,sd The distribution's mean and standard deviation (`sd` is
-#'   used as given: 0 gives infinite or `NaN` densities).
+#' @param mean,sd The distribution's mean, a finite number, and standard
+#'   deviation, a finite number greater than 0. Unlike [stats::dnorm()],
+#'   which answers `NaN` with a warning for a negative `sd` and a point mass
+#'   for 0, both are errors here: the library would return negative or
+#'   infinite densities for them. (`.C("R_zdensity", ...)` uses `sd` as
+#'   given.)
 #' @return The densities in the shape of `x`.
 #' @examples
 #' normal_density(c(-1, 0, 1, NA))
@@ -20,11 +24,16 @@ normal_density <- function(x, mean = 0, sd = 1) {
     return(from_cells(normal_density(g$values, mean, sd), g))
   }
   if (!is.numeric(x)) stop("`x` must be numeric", call. = FALSE)
-  if (length(x) == 0L) return(as.double(x))
+  if (length(x) == 0L) {
+    finite_number(mean, "mean")
+    positive_number(sd, "sd")
+    return(as.double(x))
+  }
   # NaN as the missing value: no value equals it, so NA cells go through the
   # formula and come out NaN, which is NA again.
-  out <- .C("R_zdensity", result = integer(1), as.double(scalar_number(mean, "mean")),
-            as.double(scalar_number(sd, "sd")), as.integer(length(x)),
+  mean <- finite_number(mean, "mean")
+  sd <- positive_number(sd, "sd")
+  out <- .C("R_zdensity", result = integer(1), mean, sd, as.integer(length(x)),
             data = as.double(x), NaN, NAOK = TRUE, PACKAGE = "mirl_lib")
   checked(out$result, "zdensity", "normal density")
   result <- na_restored(out$data)
@@ -86,12 +95,21 @@ rescaled <- function(values, weights, mask, divisor, offset, total) {
   # integer part, which free_double keeps within the integer range.
   admitted <- !is.na(k$values) & k$values != 0
   mask_cells <- ifelse(admitted, as.integer(trunc(missing)) + 1L, as.integer(trunc(missing)))
+  divisor <- finite_number(divisor, "divisor")
+  offset <- finite_number(offset, "offset")
+  nrow <- as.integer(v$nrow)
+  ncol <- as.integer(v$ncol)
+  missing <- as.double(missing)
+  weights <- as.double(w$values)
   export <- if (total) "connect_rescale_scalar" else "connect_rescale_matrix"
-  out <- .C(paste0("R_", export), result = integer(1),
-            as.double(scalar_number(divisor, "divisor")), as.double(scalar_number(offset, "offset")),
-            as.integer(v$nrow), as.integer(v$ncol), as.double(missing), cells,
-            as.double(w$values), mask_cells,
-            out = double(if (total) 1L else length(cells)), NAOK = TRUE, PACKAGE = "mirl_lib")
+  out <- if (total) {
+    .C("R_connect_rescale_scalar", result = integer(1), divisor, offset, nrow, ncol, missing,
+       cells, weights, mask_cells, out = double(1), NAOK = TRUE, PACKAGE = "mirl_lib")
+  } else {
+    .C("R_connect_rescale_matrix", result = integer(1), divisor, offset, nrow, ncol, missing,
+       cells, weights, mask_cells, out = double(length(cells)), NAOK = TRUE,
+       PACKAGE = "mirl_lib")
+  }
   checked(out$result, export, "connectivity rescaling")
   if (total) out$out else from_cells(na_restored(out$out), v)
 }

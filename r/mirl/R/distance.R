@@ -38,12 +38,11 @@ attribute_distance <- function(stack, reference, skip_missing = TRUE) {
   if (!is.numeric(reference) || length(reference) != layers) {
     stop(sprintf("`reference` must hold one number per layer (%d)", layers), call. = FALSE)
   }
+  skip_missing <- flag(skip_missing, "skip_missing")
   integers <- is.integer(cells) && is.integer(reference)
   if (integers) {
-    export <- "R_eudist_int"
     missing <- NA_integer_
   } else {
-    export <- "R_eudist_dbl"
     missing <- free_double(cells, reference)
     cells <- as.double(cells)
     reference <- as.double(reference)
@@ -52,10 +51,17 @@ attribute_distance <- function(stack, reference, skip_missing = TRUE) {
       reference[is.na(reference)] <- missing
     }
   }
-  out <- .C(export, result = integer(1), as.integer(layers), as.integer(shape$nrow),
-            as.integer(shape$ncol), missing, reference, cells,
-            distance = double(shape$nrow * shape$ncol), as.integer(isTRUE(skip_missing)),
-            NAOK = TRUE, PACKAGE = "mirl_lib")
+  dims <- as.integer(c(layers, shape$nrow, shape$ncol))
+  distance <- double(shape$nrow * shape$ncol)
+  out <- if (integers) {
+    .C("R_eudist_int", result = integer(1), dims[[1]], dims[[2]], dims[[3]], missing,
+       reference, cells, distance = distance, as.integer(skip_missing), NAOK = TRUE,
+       PACKAGE = "mirl_lib")
+  } else {
+    .C("R_eudist_dbl", result = integer(1), dims[[1]], dims[[2]], dims[[3]], missing,
+       reference, cells, distance = distance, as.integer(skip_missing), NAOK = TRUE,
+       PACKAGE = "mirl_lib")
+  }
   checked(out$result, "eudist", sprintf("distance over %d layers", layers))
   distance <- na_restored(out$distance)
   if (integers && !skip_missing) {

@@ -14,7 +14,8 @@
 #' @param name The grid.
 #' @param as `"SpatRaster"` (with the window's extent and cell size, named
 #'   `name`; with the grid's CRS in an in-process session, none through a
-#'   grid server, whose packets carry no CRS), `"matrix"`, or `"vector"`:
+#'   grid server, whose packets carry no CRS; see the CRS section),
+#'   `"matrix"`, or `"vector"`:
 #'   the cells row after row from the northern edge, as the grid keeps them
 #'   and [terra::values()] takes them (the fastest form).
 #' @param x A matrix of the window's size, or a single-layer SpatRaster of
@@ -27,7 +28,19 @@
 #'   no-data (integer grids read as whole doubles). `grid_write()`: `name`,
 #'   invisibly.
 #' @section Errors: [mirl_error]: -10007 the grid cannot be found, -10013 no
-#'   window, -10015 `x` does not have the window's size, -630 no session.
+#'   window, -10015 `x` does not have the window's size, -630 no session;
+#'   -10010 for a grid that cannot be created, which is also what a save
+#'   gets after waiting 30 s for another process that is writing the grid.
+#'   A SpatRaster whose CRS is not the one of the grid it replaces is an R
+#'   error that names both.
+#' @section CRS: In an in-process session a grid written from a SpatRaster
+#'   carries the raster's CRS (a new grid; a grid it replaces keeps its own,
+#'   which must then be the raster's), and so do the grids created on a
+#'   window made from a SpatRaster ([grid_make_window()]). Through a grid
+#'   server the packets carry no CRS: a warning of class
+#'   `mirl_crs_warning` says that the server's rule decides (the CRS of the
+#'   grid rewritten, else of the grid the window was set from, else the one
+#'   the server's other grids share).
 #' @examples
 #' ws <- file.path(tempdir(), "grid-example")
 #' dir.create(ws, showWarnings = FALSE)
@@ -64,7 +77,9 @@ grid_write <- function(name, x, type = c("auto", "float", "integer")) {
   g <- as_cells(x, "x")
   w <- tryCatch(grid_window(), mirl_error = function(e) {
     if (e$code != -10013L || !inherits(x, "SpatRaster")) stop(e)
-    grid_make_window(x)
+    # The write below says what becomes of the CRS through a grid server.
+    withCallingHandlers(grid_make_window(x),
+                        mirl_crs_warning = function(w) invokeRestart("muffleWarning"))
   })
   if (g$nrow != w$rows || g$ncol != w$cols) {
     mirl_fail(-10015L, "writegrid", sprintf("%s: %d x %d cells for a window of %d x %d",
@@ -77,7 +92,9 @@ grid_write <- function(name, x, type = c("auto", "float", "integer")) {
   }
   integer_cells <- type == "integer" || (type == "auto" && is.integer(g$values))
   cells <- if (integer_cells) as_whole(g$values, "x") else as.double(g$values)
-  if (w$block_only || !write_whole_cells(name, cells, w)) write_bands(name, cells, w)
+  with_raster_crs(name, x, function() {
+    if (w$block_only || !write_whole_cells(name, cells, w)) write_bands(name, cells, w)
+  })
   invisible(name)
 }
 
@@ -110,7 +127,8 @@ write_whole_cells <- function(name, cells, w) {
        NAOK = TRUE, PACKAGE = "mirl_lib")
   }
   if (out$result == -10016L) return(FALSE)
-  checked(out$result, "writegrid", grid_context(name), call = sys.call(-1))
+  checked(out$result, "writegrid", grid_context(name), hint = busy_hint(out$result),
+          call = sys.call(-1))
   TRUE
 }
 

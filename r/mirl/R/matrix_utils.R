@@ -42,10 +42,18 @@ replace_masked <- function(x, mask, value) {
   # Eight cells to a byte, in storage order, the first cell in the top bit.
   bits <- c(bits, logical((8L - length(bits) %% 8L) %% 8L))
   mask_bytes <- packBits(matrix(bits, 8L)[8:1, , drop = FALSE], "raw")
-  typed <- typed_cells(g$values)
-  out <- .C(paste0("R_mvrep_", typed$suffix), result = integer(1), as.integer(g$nrow),
-            as.integer(g$ncol), typed$cast(NA), typed$cast(scalar_number(value, "value")),
-            grid = typed$values, mask_bytes, NAOK = TRUE, PACKAGE = "mirl_lib")
+  if (!(is.numeric(value) || is.logical(value)) || length(value) != 1L) {
+    stop("`value` must be one number (or NA)", call. = FALSE)
+  }
+  nrow <- as.integer(g$nrow)
+  ncol <- as.integer(g$ncol)
+  out <- if (is.integer(g$values)) {
+    .C("R_mvrep_int", result = integer(1), nrow, ncol, NA_integer_, as_whole(value, "value"),
+       grid = g$values, mask_bytes, NAOK = TRUE, PACKAGE = "mirl_lib")
+  } else {
+    .C("R_mvrep_dbl", result = integer(1), nrow, ncol, NA_real_, as.double(value),
+       grid = as.double(g$values), mask_bytes, NAOK = TRUE, PACKAGE = "mirl_lib")
+  }
   checked(out$result, "mvrep", "masked replace")
   from_cells(out$grid, g)
 }
@@ -56,10 +64,16 @@ sparse_put <- function(x, cells, values) {
   g <- as_cells(x, "x")
   pairs <- cell_pairs(cells)
   if (length(values) != nrow(cells)) stop("`values` must hold one value per cell", call. = FALSE)
-  typed <- typed_cells(g$values)
-  out <- .C(paste0("R_sparseput_", typed$suffix), result = integer(1), as.integer(g$nrow),
-            as.integer(g$ncol), as.integer(nrow(cells)), grid = typed$values, pairs,
-            typed$cast(values), NAOK = TRUE, PACKAGE = "mirl_lib")
+  nrow <- as.integer(g$nrow)
+  ncol <- as.integer(g$ncol)
+  count <- as.integer(nrow(cells))
+  out <- if (is.integer(g$values)) {
+    .C("R_sparseput_int", result = integer(1), nrow, ncol, count, grid = g$values, pairs,
+       as_whole(values, "values"), NAOK = TRUE, PACKAGE = "mirl_lib")
+  } else {
+    .C("R_sparseput_dbl", result = integer(1), nrow, ncol, count, grid = as.double(g$values),
+       pairs, as.double(values), NAOK = TRUE, PACKAGE = "mirl_lib")
+  }
   result <- from_cells(out$grid, g)
   if (out$result < 0L) mirl_fail(out$result, "sparseput", "sparse put", result = result)
   result
@@ -70,10 +84,16 @@ sparse_put <- function(x, cells, values) {
 sparse_get <- function(x, cells) {
   g <- as_cells(x, "x")
   pairs <- cell_pairs(cells)
-  typed <- typed_cells(g$values)
-  out <- .C(paste0("R_sparseget_", typed$suffix), result = integer(1), as.integer(g$nrow),
-            as.integer(g$ncol), as.integer(nrow(cells)), typed$values, pairs,
-            values = typed$cast(rep(NA, nrow(cells))), NAOK = TRUE, PACKAGE = "mirl_lib")
+  nrow <- as.integer(g$nrow)
+  ncol <- as.integer(g$ncol)
+  count <- as.integer(nrow(cells))
+  out <- if (is.integer(g$values)) {
+    .C("R_sparseget_int", result = integer(1), nrow, ncol, count, g$values, pairs,
+       values = rep(NA_integer_, count), NAOK = TRUE, PACKAGE = "mirl_lib")
+  } else {
+    .C("R_sparseget_dbl", result = integer(1), nrow, ncol, count, as.double(g$values), pairs,
+       values = rep(NA_real_, count), NAOK = TRUE, PACKAGE = "mirl_lib")
+  }
   checked(out$result, "sparseget", "sparse get")
   na_restored(out$values)
 }
@@ -82,19 +102,17 @@ sparse_get <- function(x, cells) {
 #' @export
 clip_box <- function(x) {
   g <- as_cells(x, "x")
-  typed <- typed_cells(g$values)
-  values <- typed$values
-  values[is.na(values)] <- typed$cast(0)
-  out <- .C(paste0("R_clip_", typed$suffix), result = integer(1), as.integer(g$nrow),
-            as.integer(g$ncol), values, box = integer(4), NAOK = TRUE, PACKAGE = "mirl_lib")
+  values <- g$values
+  values[is.na(values)] <- if (is.integer(values)) 0L else 0
+  out <- if (is.integer(values)) {
+    .C("R_clip_int", result = integer(1), as.integer(g$nrow), as.integer(g$ncol), values,
+       box = integer(4), NAOK = TRUE, PACKAGE = "mirl_lib")
+  } else {
+    .C("R_clip_dbl", result = integer(1), as.integer(g$nrow), as.integer(g$ncol),
+       as.double(values), box = integer(4), NAOK = TRUE, PACKAGE = "mirl_lib")
+  }
   checked(out$result, "clip", "bounding box")
   stats::setNames(out$box, c("top", "bottom", "left", "right"))
-}
-
-# The export variant for the cells' type, and the cast to it.
-typed_cells <- function(values) {
-  if (is.integer(values)) list(suffix = "int", values = values, cast = as.integer)
-  else list(suffix = "dbl", values = as.double(values), cast = as.double)
 }
 
 # (row, column) pairs, pair after pair, as the library takes them.

@@ -11,15 +11,24 @@
 #'   negative resistance is a barrier that is never entered; so is an `NA`.
 #' @param value The value placed on the source cell, greater than 0.
 #' @param row,col The source cell, counted from 1 (row 1 is the top row).
-#' @param diagonal Whether a diagonal step costs 1.4 times the resistance of
-#'   the cell it enters (`TRUE`) or the resistance itself (`FALSE`).
+#' @param diagonal `TRUE`: a diagonal step costs 1.4 times the resistance
+#'   of the cell it enters; `FALSE`: the resistance itself.
+#' @param xy Instead of `row` and `col`: the source as the coordinates
+#'   `c(x, y)` of a point in a SpatRaster `resistance` (the cell that holds
+#'   it, as [terra::cellFromXY()] finds it).
+#' @param cell Instead of `row` and `col`: the source as a cell number, as
+#'   terra numbers the cells of a SpatRaster (row after row from the top
+#'   left, [terra::cellFromRowCol()]) and as R indexes a matrix (`m[cell]`,
+#'   column after column).
 #' @return The spread surface in the shape of `resistance` (a matrix, or a
 #'   SpatRaster with the same geometry, CRS and name): the remaining value in
 #'   every reached cell, 0 in cells not reached, `NA` where `resistance` is
 #'   `NA`.
 #' @section Errors: [mirl_error] with the codes of `spread`: -501 value not
 #'   greater than 0, -502 row or -503 column outside the surface, -507 out of
-#'   memory.
+#'   memory. Sources that are not whole cell numbers (row 2.7), points
+#'   outside the raster and a source given twice are R errors naming the
+#'   argument.
 #' @examples
 #' res <- matrix(1, 5, 5)
 #' res[2:4, 3] <- -1                       # a wall
@@ -28,20 +37,58 @@
 #' # volcano as a resistance surface
 #' s <- cost_spread(volcano / 100, value = 50, row = 40, col = 30)
 #' image(s)
+#'
+#' # the source as a point of a SpatRaster
+#' r <- terra::rast(volcano / 100, extent = terra::ext(0, 610, 0, 870))
+#' cost_spread(r, value = 50, xy = c(300, 470))
 #' @export
-cost_spread <- function(resistance, value, row, col, diagonal = TRUE) {
+cost_spread <- function(resistance, value, row, col, diagonal = TRUE, xy = NULL, cell = NULL) {
   g <- as_cells(resistance, "resistance")
+  source <- spread_source(g, if (missing(row)) NULL else row, if (missing(col)) NULL else col,
+                          xy, cell)
   surface <- as.double(g$values)
   barrier <- is.na(surface)
   surface[barrier] <- -1
   out <- .C("R_spread", result = integer(1), as.double(scalar_number(value, "value")),
-            as.integer(scalar_number(row, "row")), as.integer(scalar_number(col, "col")),
-            as.integer(g$nrow), as.integer(g$ncol), surface = surface,
-            as.integer(isTRUE(diagonal)), NAOK = TRUE, PACKAGE = "mirl_lib")
-  checked(out$result, "spread", sprintf("spread from cell (%s, %s)", row, col))
+            source[["row"]], source[["col"]], as.integer(g$nrow), as.integer(g$ncol),
+            surface = surface, as.integer(flag(diagonal, "diagonal")), NAOK = TRUE,
+            PACKAGE = "mirl_lib")
+  checked(out$result, "spread", sprintf("spread from cell (%d, %d)", source[["row"]],
+                                        source[["col"]]))
   surface <- out$surface
   surface[barrier] <- NA
   from_cells(surface, g)
+}
+
+# The source cell (row, col), counted from 1, from exactly one of: row and
+# col, a point xy of a SpatRaster, or a cell number.
+spread_source <- function(g, row, col, xy, cell) {
+  given <- c(rowcol = !is.null(row) || !is.null(col), xy = !is.null(xy), cell = !is.null(cell))
+  if (sum(given) != 1L) {
+    stop("give the source once: `row` and `col`, or `xy`, or `cell`", call. = FALSE)
+  }
+  raster <- inherits(g$template, "SpatRaster")
+  if (given[["xy"]]) {
+    if (!raster) stop("`xy` needs a SpatRaster `resistance` (a matrix has no coordinates)",
+                      call. = FALSE)
+    if (!is.numeric(xy) || length(xy) != 2L || any(!is.finite(xy))) {
+      stop("`xy` must be the two finite coordinates c(x, y) of a point", call. = FALSE)
+    }
+    cell <- terra::cellFromXY(g$template, matrix(xy, 1L))
+    if (is.na(cell)) {
+      stop(sprintf("`xy` (%s, %s) lies outside the raster", format(xy[[1]]), format(xy[[2]])),
+           call. = FALSE)
+    }
+  }
+  if (!is.null(cell)) {
+    cell <- whole_number(cell, "cell", min = 1, max = g$nrow * g$ncol)
+    nrow <- as.integer(g$nrow)
+    ncol <- as.integer(g$ncol)
+    if (raster) return(c(row = (cell - 1L) %/% ncol + 1L, col = (cell - 1L) %% ncol + 1L))
+    return(c(row = (cell - 1L) %% nrow + 1L, col = (cell - 1L) %/% nrow + 1L))
+  }
+  if (is.null(row) || is.null(col)) stop("give both `row` and `col`", call. = FALSE)
+  c(row = whole_number(row, "row"), col = whole_number(col, "col"))
 }
 
 #' Spread wetness along a flow-direction network
@@ -93,7 +140,7 @@ wet_spread <- function(cost, direction, value, row, col, wetness = NULL) {
     as.double(w$values)
   }
   out <- .C("R_wetspread", result = integer(1), as.double(scalar_number(value, "value")),
-            as.integer(scalar_number(row, "row")), as.integer(scalar_number(col, "col")),
+            whole_number(row, "row"), whole_number(col, "col"),
             as.integer(g$nrow), as.integer(g$ncol), as.double(g$values), dir_values,
             wet = wet, NAOK = TRUE, PACKAGE = "mirl_lib")
   result <- out$wet

@@ -34,20 +34,31 @@
 #' @export
 grid_window <- function(name = NULL) {
   if (is.null(name)) {
-    out <- window_call("R_getwindow")
+    out <- window_call("getwindow")
     checked(out$result, "getwindow", paste("access window of", session_place()))
-  } else {
-    out <- window_call("R_setwindow", list(scalar_string(name, "name")))
-    window <- as_window(out)
-    checked(out$result, "setwindow", paste("access window from", grid_context(name)),
-            window = window)
+    return(as_window(out))
   }
-  as_window(out)
+  scalar_string(name, "name")
+  # The server answers a grid it cannot find with "no window" and drops the
+  # window it had: a grid that is not there is refused before it is asked.
+  known <- tryCatch(grid_describe(name), mirl_error = function(e) e)
+  if (inherits(known, "mirl_error")) {
+    mirl_fail(known$code, "setwindow", paste("access window from", grid_context(name)),
+              call = sys.call())
+  }
+  out <- window_call("setwindow", name)
+  window <- as_window(out)
+  checked(out$result, "setwindow", paste("access window from", grid_context(name)),
+          window = window)
+  # The grid's own CRS, by the grid library's rule, not one named before.
+  name_window_crs("")
+  window
 }
 
 #' @rdname grid_window
 #' @export
 grid_make_window <- function(rows, cols, x_ll, y_ll, cell_size) {
+  crs <- ""
   if (inherits(rows, "SpatRaster")) {
     r <- rows
     size <- terra::res(r)
@@ -56,17 +67,21 @@ grid_make_window <- function(rows, cols, x_ll, y_ll, cell_size) {
            call. = FALSE)
     }
     e <- as.vector(terra::ext(r))
-    return(grid_make_window(terra::nrow(r), terra::ncol(r), e[["xmin"]], e[["ymin"]], size[[1]]))
+    rows <- terra::nrow(r)
+    cols <- terra::ncol(r)
+    x_ll <- e[["xmin"]]
+    y_ll <- e[["ymin"]]
+    cell_size <- size[[1]]
+    crs <- terra::crs(r)
   }
-  asked <- list(rows = as.integer(scalar_number(rows, "rows")),
-                cols = as.integer(scalar_number(cols, "cols")),
-                x_ll = as.double(scalar_number(x_ll, "x_ll")),
-                y_ll = as.double(scalar_number(y_ll, "y_ll")),
-                cell_size = as.double(scalar_number(cell_size, "cell_size")))
-  out <- window_call("R_makewindow",
-                     values = list(y_count = asked$rows, x_count = asked$cols, y_ll = asked$y_ll,
-                                   x_ll = asked$x_ll, cell_size = asked$cell_size,
-                                   block_only = integer(1)))
+  asked <- list(rows = whole_number(rows, "rows", min = 1),
+                cols = whole_number(cols, "cols", min = 1),
+                x_ll = finite_number(x_ll, "x_ll"), y_ll = finite_number(y_ll, "y_ll"),
+                cell_size = positive_number(cell_size, "cell_size"))
+  out <- window_call("makewindow", values = list(y_count = asked$rows, x_count = asked$cols,
+                                                 y_ll = asked$y_ll, x_ll = asked$x_ll,
+                                                 cell_size = asked$cell_size,
+                                                 block_only = integer(1)))
   window <- as_window(out)
   checked(out$result, "makewindow", paste("access window of", session_place()),
           window = window)
@@ -76,17 +91,31 @@ grid_make_window <- function(rows, cols, x_ll, y_ll, cell_size) {
                                            "the one asked for was not applied"),
                            call = sys.call(), window = window)))
   }
+  if (identical(grid_session()$io_mode, 1L)) {
+    if (nzchar(crs)) warn_no_crs("grids created on this window")
+  } else {
+    name_window_crs(crs)
+  }
   window
 }
 
 # The six window values travel in and out in this order after the export's
 # other arguments.
-window_call <- function(export, first = list(),
+window_call <- function(export, name = NULL,
                         values = list(y_count = integer(1), x_count = integer(1),
                                       y_ll = double(1), x_ll = double(1), cell_size = double(1),
                                       block_only = integer(1))) {
-  do.call(.C, c(list(export, result = integer(1)), first, values,
-                list(NAOK = TRUE, PACKAGE = "mirl_lib")))
+  v <- values
+  switch(export,
+    setwindow = .C("R_setwindow", result = integer(1), name, y_count = v$y_count,
+                   x_count = v$x_count, y_ll = v$y_ll, x_ll = v$x_ll, cell_size = v$cell_size,
+                   block_only = v$block_only, NAOK = TRUE, PACKAGE = "mirl_lib"),
+    makewindow = .C("R_makewindow", result = integer(1), y_count = v$y_count,
+                    x_count = v$x_count, y_ll = v$y_ll, x_ll = v$x_ll, cell_size = v$cell_size,
+                    block_only = v$block_only, NAOK = TRUE, PACKAGE = "mirl_lib"),
+    getwindow = .C("R_getwindow", result = integer(1), y_count = v$y_count,
+                   x_count = v$x_count, y_ll = v$y_ll, x_ll = v$x_ll, cell_size = v$cell_size,
+                   block_only = v$block_only, NAOK = TRUE, PACKAGE = "mirl_lib"))
 }
 
 as_window <- function(out) {
@@ -109,24 +138,9 @@ print.mirl_window <- function(x, ...) {
 window_raster <- function(w, row = 1L, col = 1L, nrows = w$rows, ncols = w$cols, name = NULL) {
   top <- w$y_ll + (w$rows - row + 1) * w$cell_size
   left <- w$x_ll + (col - 1) * w$cell_size
-  crs <- if (is.null(name)) "" else grid_crs(name)
+  crs <- if (is.null(name)) "" else grid_crs(name, none = "")
   r <- terra::rast(nrows = nrows, ncols = ncols, xmin = left, xmax = left + ncols * w$cell_size,
                    ymin = top - nrows * w$cell_size, ymax = top, crs = crs)
   if (!is.null(name)) names(r) <- name
   r
-}
-
-# The CRS of grid name's raster as GDAL reads it, when this process serves
-# the workspace; "" through a grid server (its packets carry no CRS) and for
-# a raster without one. The raster is found as the grid library finds it:
-# layer.tif, else the one .tif in the grid's directory, else an ESRI grid.
-grid_crs <- function(name) {
-  info <- .session$info
-  if (is.null(info) || info$io_mode != 2L) return("")
-  dir <- file.path(info$source, name)
-  tifs <- list.files(dir, pattern = "[.]tiff?$", ignore.case = TRUE, full.names = TRUE)
-  raster <- if (file.exists(file.path(dir, "layer.tif"))) file.path(dir, "layer.tif") else
-    if (length(tifs) == 1L) tifs else if (file.exists(file.path(dir, "hdr.adf"))) dir else
-      return("")
-  tryCatch(suppressWarnings(terra::crs(terra::rast(raster))), error = function(e) "")
 }

@@ -4,7 +4,7 @@
  * the result, a copy of it in and a copy out, each a pass over fresh memory
  * (tens of milliseconds for a grid of a few million cells).
  *
- * mirl_lib is looked up by name among the loaded DLLs at every call, never
+ * mirl_lib's entry points are looked up at every call (callables.h), never
  * linked: the package loads it itself, and it may be unloaded and loaded
  * again (with another address) within one R session.
  *
@@ -14,6 +14,8 @@
 #include <R.h>
 #include <Rinternals.h>
 #include <R_ext/Rdynload.h>
+
+#include "callables.h"
 
 #include <limits.h>
 #include <stddef.h>
@@ -33,9 +35,7 @@ typedef int (*ReadGridFn)(const char*, double, double*);
 typedef int (*ReadBlockFn)(const char*, int, int, int, int, int, double, double*);
 
 static DL_FUNC library_entry(const char* name) {
-  DL_FUNC entry = R_FindSymbol(name, "mirl_lib", NULL);
-  if (entry == NULL) Rf_error("mirl_lib is not loaded (no entry point %s)", name);
-  return entry;
+  return mirl_callable("mirl_lib", "clean_up", name);
 }
 
 /* Large, untouched blocks are asked onto large pages where the system has
@@ -212,14 +212,4 @@ SEXP mirl_read_block(SEXP name, SEXP row, SEXP col, SEXP nrows, SEXP ncols, SEXP
                     wide_cols <= INT_MAX;
   return read_cells(fill_block, &b, valid ? (size_t)wide_rows : 0, valid ? (size_t)wide_cols : 0,
                     Rf_asLogical(by_rows) == TRUE);
-}
-
-static const R_CallMethodDef kCallMethods[] = {
-    {"mirl_read_grid", (DL_FUNC)&mirl_read_grid, 4},
-    {"mirl_read_block", (DL_FUNC)&mirl_read_block, 7},
-    {NULL, NULL, 0}};
-
-void R_init_mirl_rcall(DllInfo* dll) {
-  R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
-  R_useDynamicSymbols(dll, FALSE);
 }

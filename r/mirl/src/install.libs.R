@@ -15,6 +15,10 @@ installed <- c(file.copy(libraries, libs, overwrite = TRUE),
 if (!all(installed)) stop("could not install ", paste(c(libraries, program)[!installed],
                                                     collapse = ", "))
 Sys.chmod(file.path(bin, program), "755")
+# The symbol tables of the objects in these libraries, when the Makefile
+# made them (R CMD check reads them to tell what the package's own code
+# calls from what the system's libraries bring).
+if (file.exists("symbols.rds")) file.copy("symbols.rds", libs, overwrite = TRUE)
 # The debug information names a build directory that is gone once the
 # package is installed, and makes up nine tenths of the files' size: it is
 # stripped unless MIRL_KEEP_DEBUG is "yes".
@@ -25,4 +29,4 @@ if (!identical(Sys.getenv("MIRL_KEEP_DEBUG"), "yes") && nzchar(strip)) {
   if (status != 0L) warning("could not strip the debug information of ", paste(targets, collapse = ", "))
 }
 unlink(dirname(dirname(built)), recursive = TRUE)
-unlink("build-dir")
+unlink(c("build-dir", "symbols.rds"))

@@ -62,20 +62,24 @@ test_that("a walk round a cycle that costs nothing is refused with what it wrote
   expect_equal(e$wetness, matrix(3, 1, 2))
 })
 
-test_that("patch_scan numbers patches row after row and keeps missing cells", {
+test_that("patch_scan numbers patches from 1 as terra does, NA where no patch is", {
   m <- matrix(c(1L, 1L, 2L,
                 2L, 1L, 2L,
                 1L, 2L, 2L), 3, byrow = TRUE)
   four <- patch_scan(m, 4)
-  expect_equal(unclass(four)[, ], matrix(c(0, 0, 1, 2, 0, 1, 3, 1, 1), 3, byrow = TRUE))
+  expect_identical(unclass(four)[, ], matrix(c(1L, 1L, 2L, 3L, 1L, 2L, 4L, 2L, 2L), 3,
+                                             byrow = TRUE))
   expect_identical(attr(four, "count"), 4L)
   expect_identical(attr(patch_scan(m, 8), "count"), 2L)
   m[2, 2] <- NA
   m[1, 1] <- -9L
   p <- patch_scan(m, 4, missing = 2L)
-  expect_true(is.na(p[2, 2]))
-  expect_identical(c(p[1, 1], p[1, 3]), c(-9L, 2L))
+  # Missing, negative and NA cells are in no patch: NA, whatever they held.
+  expect_identical(is.na(unclass(p)[, ]), is.na(m) | m == 2L | m < 0L)
+  expect_identical(c(p[1, 2], p[3, 1]), c(1L, 2L))
   expect_identical(attr(p, "count"), 2L)  # (1,2) and (3,1)
+  # A 0 is a value like any other, and its patch is numbered too.
+  expect_identical(unclass(patch_scan(matrix(0L, 1, 2)))[, , drop = FALSE], matrix(1L, 1, 2))
   expect_identical(mirl_condition(patch_scan(m, 6))$code, -224L)
 })
 

@@ -26,9 +26,11 @@ test_that("grid_window takes the extent of a GeoTIFF grid and grid_read its cell
   expect_equal(unclass(w), list(rows = 5L, cols = 6L, x_ll = 1000, y_ll = 2000, cell_size = 30,
                                 block_only = FALSE))
   expect_identical(grid_read("other", as = "matrix"), terra::as.matrix(r, wide = TRUE))
-  # A grid that is not there leaves no window at all.
-  expect_identical(mirl_condition(grid_window("nothing"))$code, -10013L)
-  expect_identical(mirl_condition(grid_window())$code_name, "ErrGridNoAccessWindow")
+  # A grid that is not there is named so, and the window stays as it was.
+  e <- mirl_condition(grid_window("nothing"))
+  expect_identical(e$code_name, "ErrGridCannotFind")
+  expect_match(conditionMessage(e), "grid 'nothing' in workspace", fixed = TRUE)
+  expect_identical(grid_window(), w)
 })
 
 test_that("a session on a grid server runs the whole workflow and retires the server", {
