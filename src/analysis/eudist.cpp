@@ -39,11 +39,13 @@ template <typename T>
 void Eudist(const CVectorView<T>& reference, const CStackView<T>& stack,
             const CMatrixViewDbl& result, bool skip_missing) {
   CheckStackAddressable(stack.layers().count, stack.rows().count, stack.cols().count, sizeof(T));
+#if MIRL_X86_KERNELS
   if (CpuHasAvx2()) {
     EudistAvx2(reference, stack, result, skip_missing);
-  } else {
-    EudistScalar(reference, stack, result, skip_missing);
+    return;
   }
+#endif
+  EudistScalar(reference, stack, result, skip_missing);
 }
 
 template void Eudist<double>(const CVectorView<double>&, const CStackView<double>&,
