@@ -10,7 +10,6 @@
 #define MIRL_TESTS_SUPPORT_DIGEST_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -30,8 +29,8 @@ class Digest {
     return AddBytes(&value, sizeof value);
   }
   std::string Hex() const {
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(state_));
+    std::string text(16, '0');
+    for (int i = 0; i < 16; ++i) text[15 - i] = "0123456789abcdef"[(state_ >> (4 * i)) & 15];
     return text;
   }
 
