@@ -173,12 +173,13 @@ int64_t CConnRoamer::Spread(Queue* queue, int32_t r0, int32_t c0) {
         const int64_t at = here + m_Neighborhood.flat_offset(i);
         enter(i, at, surface_values[at]);
       }
-      continue;
-    }
+    } else
 #endif
-    // Edge cells, and every cell where the pairs above have no vector
-    // form: the same tests neighbour by neighbour, in the same order.
-    m_Neighborhood.ForEachValid(top.row, top.col, enter);
+    {
+      // Edge cells, and every cell where the pairs above have no vector
+      // form: the same tests neighbour by neighbour, in the same order.
+      m_Neighborhood.ForEachValid(top.row, top.col, enter);
+    }
   }
   return reached;
 }

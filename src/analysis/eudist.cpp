@@ -42,10 +42,11 @@ void Eudist(const CVectorView<T>& reference, const CStackView<T>& stack,
 #if MIRL_X86_KERNELS
   if (CpuHasAvx2()) {
     EudistAvx2(reference, stack, result, skip_missing);
-    return;
-  }
+  } else
 #endif
-  EudistScalar(reference, stack, result, skip_missing);
+  {
+    EudistScalar(reference, stack, result, skip_missing);
+  }
 }
 
 template void Eudist<double>(const CVectorView<double>&, const CStackView<double>&,

@@ -51,12 +51,13 @@ void PlainFor(double* m, int64_t n, bool allow_vector) {
 #if MIRL_X86_KERNELS
   if (allow_vector && CpuHasAvx2()) {
     Plain<Op, Avx2Rows>(m, n);
-    return;
-  }
+  } else
 #else
   (void)allow_vector;
 #endif
-  Plain<Op, ScalarRows>(m, n);
+  {
+    Plain<Op, ScalarRows>(m, n);
+  }
 }
 
 }  // namespace

@@ -100,8 +100,6 @@ struct RowSummary {
 RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, int32_t* val,
                               uint64_t* starts) {
   std::fill(starts, starts + StartWords(cols), 0);
-  RowSummary row{cols, true};
-  int32_t c = 0;
 #if MIRL_SSE2_KERNELS
   const __m128i vmissing = _mm_set1_epi32(missing);
   const __m128i zero = _mm_setzero_si128();
@@ -109,6 +107,7 @@ RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, i
   __m128i same_count = zero;
   __m128i out = zero;
   uint64_t bits = 0;
+  int32_t c = 0;
   for (; c <= cols - 4; c += 4) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + c));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(val + 1 + c), here);
@@ -126,8 +125,11 @@ RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, i
   starts[c >> 6] |= bits;
   int32_t lanes[4];
   _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), same_count);
-  row = RowSummary{cols - (lanes[0] + lanes[1] + lanes[2] + lanes[3]),
-                   _mm_movemask_epi8(out) == 0};
+  RowSummary row{cols - (lanes[0] + lanes[1] + lanes[2] + lanes[3]),
+                 _mm_movemask_epi8(out) == 0};
+#else
+  int32_t c = 0;
+  RowSummary row{cols, true};
 #endif
   for (; c < cols; ++c) {
     val[c + 1] = g[c];

@@ -32,14 +32,13 @@ void ZDensityTransform(const CVectorView<double>& data, double mean, double sd) 
 #if MIRL_X86_KERNELS
   if (CpuHasAvx512()) {
     ZDensityAvx512(first, data.count(), data.missing(), c);
-    return;
-  }
-  if (CpuHasAvx2Fma()) {
+  } else if (CpuHasAvx2Fma()) {
     ZDensityAvx2(first, data.count(), data.missing(), c);
-    return;
-  }
+  } else
 #endif
-  ZDensityScalar(first, data.count(), data.missing(), c);
+  {
+    ZDensityScalar(first, data.count(), data.missing(), c);
+  }
 }
 
 }  // namespace analysis
