@@ -41,9 +41,31 @@ function(mirl_object_library name)
   target_include_directories(mirl_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(mirl_${name} PUBLIC Boost::headers ${ARG_LIBS})
   mirl_warnings(mirl_${name})
+  set_property(GLOBAL PROPERTY MIRL_SOURCES_${name} ${srcs})
   set_property(GLOBAL PROPERTY MIRL_DEPENDS_${name} ${ARG_DEPENDS})
   set_property(GLOBAL PROPERTY MIRL_LIBS_${name} ${ARG_LIBS})
 endfunction()
+
+# mirl_portable_twin(<name>)
+# The sources of subsystem <name> built once more, into the object library
+# mirl_<name>_portable, with MIRL_PORTABLE_KERNELS: without any x86 vector
+# or assembly path, as other processors build them, so that an x86 build
+# tests those paths too.
+function(mirl_portable_twin name)
+  get_property(srcs GLOBAL PROPERTY MIRL_SOURCES_${name})
+  add_library(mirl_${name}_portable OBJECT ${srcs})
+  target_include_directories(mirl_${name}_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(mirl_${name}_portable PUBLIC Boost::headers)
+  target_compile_definitions(mirl_${name}_portable PUBLIC MIRL_PORTABLE_KERNELS)
+  mirl_warnings(mirl_${name}_portable)
+endfunction()
+
+# True when the target processor is an x86 (the build's, not the host's).
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86)$")
+  set(MIRL_TARGET_X86 TRUE)
+else()
+  set(MIRL_TARGET_X86 FALSE)
+endif()
 
 # Collects <subsystems> and, recursively, what they depend on.
 function(mirl_closure out)

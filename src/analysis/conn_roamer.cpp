@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include <emmintrin.h>
-
 #include "analysis/bucket_max_queue.h"
+#include "analysis/cpu_features.h"
+
+#if MIRL_SSE2_KERNELS
+#include <emmintrin.h>
+#endif
 
 namespace mirl {
 namespace analysis {
@@ -30,6 +33,7 @@ const BucketMaxQueue::Entry* PeekAhead(const BucketMaxQueue& queue) {
 }
 const MonotoneMaxQueue::Entry* PeekAhead(const MonotoneMaxQueue&) { return nullptr; }
 
+#if MIRL_SSE2_KERNELS
 // Step factors of an interior cell's neighbours, two to a vector as they
 // lie in memory: (north-west, north), (north, north-east), (west, east),
 // (south-west, south) and (south, south-east); the north of the second and
@@ -73,6 +77,7 @@ inline uint32_t EnteredNeighbours(const double* s, const double* h, int64_t cols
                                ((across & 1) << 3) | ((above_east & 2) << 3) |
                                ((above & 1) << 5) | ((below_east & 2) << 5) | ((below & 1) << 7));
 }
+#endif  // MIRL_SSE2_KERNELS
 
 // The cheapest and the dearest step the spread can take: the smallest
 // resistance of a cell it may enter, and the largest finite one times the
@@ -117,8 +122,10 @@ int64_t CConnRoamer::Run(int32_t r0, int32_t c0) {
 template <typename Queue>
 int64_t CConnRoamer::Spread(Queue* queue, int32_t r0, int32_t c0) {
   const CMatrixViewDbl& result = *m_Result;
+#if MIRL_SSE2_KERNELS
   const double* surface_values = m_Surface->data();
   const PairFactors pair_factors = PairFactorsOf(m_Neighborhood);
+#endif
   result(r0, c0) = m_SourceValue;
   int64_t reached = 1;
   queue->push(m_SourceValue, r0, c0);
@@ -156,6 +163,7 @@ int64_t CConnRoamer::Spread(Queue* queue, int32_t r0, int32_t c0) {
         held = t;
       }
     };
+#if MIRL_SSE2_KERNELS
     if (top.row > 0 && top.col > 0 && top.row < m_RowCount - 1 && top.col < m_ColCount - 1) {
       const int64_t here = static_cast<int64_t>(top.row) * m_ColCount + top.col;
       for (uint32_t entered = EnteredNeighbours(surface_values + here, held_values + here,
@@ -165,7 +173,11 @@ int64_t CConnRoamer::Spread(Queue* queue, int32_t r0, int32_t c0) {
         const int64_t at = here + m_Neighborhood.flat_offset(i);
         enter(i, at, surface_values[at]);
       }
-    } else {
+    } else
+#endif
+    {
+      // Edge cells, and every cell where the pairs above have no vector
+      // form: the same tests neighbour by neighbour, in the same order.
       m_Neighborhood.ForEachValid(top.row, top.col, enter);
     }
   }

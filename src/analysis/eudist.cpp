@@ -39,9 +39,12 @@ template <typename T>
 void Eudist(const CVectorView<T>& reference, const CStackView<T>& stack,
             const CMatrixViewDbl& result, bool skip_missing) {
   CheckStackAddressable(stack.layers().count, stack.rows().count, stack.cols().count, sizeof(T));
+#if MIRL_X86_KERNELS
   if (CpuHasAvx2()) {
     EudistAvx2(reference, stack, result, skip_missing);
-  } else {
+  } else
+#endif
+  {
     EudistScalar(reference, stack, result, skip_missing);
   }
 }

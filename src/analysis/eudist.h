@@ -31,7 +31,8 @@ template <typename T>
 void Eudist(const CVectorView<T>& reference, const CStackView<T>& stack,
             const CMatrixViewDbl& result, bool skip_missing);
 
-// The plain per-cell loop, and the AVX2 kernel (only where CpuHasAvx2()).
+// The plain per-cell loop, and the AVX2 kernel (only where CpuHasAvx2();
+// defined in x86 builds only).
 template <typename T>
 void EudistScalar(const CVectorView<T>& reference, const CStackView<T>& stack,
                   const CMatrixViewDbl& result, bool skip_missing);

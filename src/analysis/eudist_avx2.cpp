@@ -1,10 +1,12 @@
+#include "analysis/cpu_features.h"
+
+#if MIRL_X86_KERNELS
 #include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "analysis/cpu_features.h"
 #include "analysis/eudist.h"
 
 namespace mirl {
@@ -112,3 +114,5 @@ template void EudistAvx2<int32_t>(const CVectorView<int32_t>&, const CStackView<
 
 }  // namespace analysis
 }  // namespace mirl
+
+#endif  // MIRL_X86_KERNELS

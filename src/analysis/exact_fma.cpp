@@ -98,7 +98,7 @@ constexpr int kTop = 125;
 
 }  // namespace
 
-double ExactFma(double a, double b, double c) {
+double ExactFmaInteger(double a, double b, double c) {
   // With a zero operand only one rounding remains, the ordinary one.
   if (a == 0 || b == 0 || c == 0) return a * b + c;
   const Parts pa = Split(a), pb = Split(b), pc = Split(c);

@@ -65,12 +65,14 @@ PathRoad ChoosePathRoad(const CMatrixViewDbl& m, PathMode mode) {
 }
 
 void FloydWarshall(const CMatrixViewDbl& m, PathMode mode) {
+#if MIRL_X86_KERNELS
   const PathRoad road = ChoosePathRoad(m, mode);
-  if (road == PathRoad::kPlain) {
-    FloydWarshallPlain(m.data(), m.rows(), mode);
-  } else {
+  if (road != PathRoad::kPlain) {
     FloydWarshallBlocked(m.data(), m.rows(), road, kFloydWarshallBlock);
+    return;
   }
+#endif
+  FloydWarshallPlain(m.data(), m.rows(), mode);
 }
 
 }  // namespace analysis

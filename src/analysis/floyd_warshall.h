@@ -51,7 +51,8 @@ void FloydWarshall(const CMatrixViewDbl& m, PathMode mode);
 // any input (mode 0: in range); with allow_vector false it keeps to scalar
 // code, as on a processor without AVX2. FloydWarshallBlocked needs CpuHasAvx2() and a
 // blocked road that ChoosePathRoad allows for the input (std::invalid_argument
-// for kPlain); block is the number of passes per block (> 0).
+// for kPlain); block is the number of passes per block (> 0). It exists in
+// x86 builds only: elsewhere ChoosePathRoad always answers kPlain.
 void FloydWarshallPlain(double* m, int32_t n, PathMode mode, bool allow_vector = true);
 void FloydWarshallBlocked(double* m, int32_t n, PathRoad road, int32_t block);
 

@@ -12,14 +12,17 @@
 //      a register tile of M at a time. Here i = j is computed like any
 //      other cell and put back afterwards; nothing else reads it meanwhile.
 // Each cell thus sees exactly the updates, operands and order of the
-// triple loop.
+// triple loop. The tiles are AVX2 code: x86 builds only; elsewhere every
+// closure takes the plain road.
+#include "analysis/cpu_features.h"
+
+#if MIRL_X86_KERNELS
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <vector>
 
-#include "analysis/cpu_features.h"
 #include "analysis/floyd_warshall.h"
 #include "analysis/floyd_warshall_ops.h"
 
@@ -254,3 +257,5 @@ void FloydWarshallBlocked(double* m, int32_t n, PathRoad road, int32_t block) {
 
 }  // namespace analysis
 }  // namespace mirl
+
+#endif  // MIRL_X86_KERNELS

@@ -1,14 +1,17 @@
-// The update rules of the path closure, each as a scalar and as a four-lane
-// AVX2 form that give the same bits, and the row update that applies one
-// rule along a stretch of a row. Internal to the floyd_warshall files.
+// The update rules of the path closure, each as a scalar and (in x86
+// builds) as a four-lane AVX2 form that give the same bits, and the row
+// update that applies one rule along a stretch of a row. Internal to the
+// floyd_warshall files.
 #ifndef MIRL_ANALYSIS_FLOYD_WARSHALL_OPS_H_
 #define MIRL_ANALYSIS_FLOYD_WARSHALL_OPS_H_
-
-#include <immintrin.h>
 
 #include <cstdint>
 
 #include "analysis/cpu_features.h"
+
+#if MIRL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace mirl {
 namespace analysis {
@@ -21,9 +24,11 @@ struct LargestProduct {
     const double p = a * b;
     return (p != 0.0 && p > m) ? p : m;
   }
+#if MIRL_X86_KERNELS
   MIRL_TARGET_AVX2 static __m256d Apply(__m256d m, __m256d a, __m256d b) {
     return _mm256_max_pd(_mm256_mul_pd(a, b), m);
   }
+#endif
 };
 
 // Mode 1 exactly as written, for any input.
@@ -32,6 +37,7 @@ struct SmallestSum {
     const double s = a + b;
     return (a * b != 0.0 && (s < m || m == 0.0)) ? s : m;
   }
+#if MIRL_X86_KERNELS
   MIRL_TARGET_AVX2 static __m256d Apply(__m256d m, __m256d a, __m256d b) {
     const __m256d zero = _mm256_setzero_pd();
     const __m256d s = _mm256_add_pd(a, b);
@@ -40,6 +46,7 @@ struct SmallestSum {
         _mm256_or_pd(_mm256_cmp_pd(s, m, _CMP_LT_OQ), _mm256_cmp_pd(m, zero, _CMP_EQ_OQ));
     return _mm256_blendv_pd(m, s, _mm256_and_pd(linked, better));
   }
+#endif
 };
 
 // Mode 1 with "no connection" held as +infinity; vminpd(s, m) is exactly
@@ -49,9 +56,11 @@ struct MinPlus {
     const double s = a + b;
     return s < m ? s : m;
   }
+#if MIRL_X86_KERNELS
   MIRL_TARGET_AVX2 static __m256d Apply(__m256d m, __m256d a, __m256d b) {
     return _mm256_min_pd(_mm256_add_pd(a, b), m);
   }
+#endif
 };
 
 // out[j] = Op(out[j], a, b[j]) for j0 <= j < j1, j != skip (pass skip < 0
@@ -62,6 +71,7 @@ void UpdateRowScalar(double* out, double a, const double* b, int64_t j0, int64_t
     if (j != skip) out[j] = Op::Apply(out[j], a, b[j]);
 }
 
+#if MIRL_X86_KERNELS
 template <class Op>
 MIRL_TARGET_AVX2 void UpdateSpanAvx2(double* out, __m256d va, double a, const double* b, int64_t j0,
                                      int64_t j1) {
@@ -82,6 +92,7 @@ MIRL_TARGET_AVX2 void UpdateRowAvx2(double* out, double a, const double* b, int6
     UpdateSpanAvx2<Op>(out, va, a, b, j0, j1);
   }
 }
+#endif  // MIRL_X86_KERNELS
 
 }  // namespace fw
 }  // namespace analysis

@@ -18,6 +18,7 @@ struct ScalarRows {
   }
 };
 
+#if MIRL_X86_KERNELS
 struct Avx2Rows {
   template <class Op>
   MIRL_TARGET_AVX2 static void Update(double* out, double a, const double* b, int64_t j0,
@@ -25,6 +26,7 @@ struct Avx2Rows {
     fw::UpdateRowAvx2<Op>(out, a, b, j0, j1, skip);
   }
 };
+#endif
 
 template <class Op, class Rows>
 void Plain(double* m, int64_t n) {
@@ -46,9 +48,14 @@ void Plain(double* m, int64_t n) {
 
 template <class Op>
 void PlainFor(double* m, int64_t n, bool allow_vector) {
+#if MIRL_X86_KERNELS
   if (allow_vector && CpuHasAvx2()) {
     Plain<Op, Avx2Rows>(m, n);
-  } else {
+  } else
+#else
+  (void)allow_vector;
+#endif
+  {
     Plain<Op, ScalarRows>(m, n);
   }
 }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-#include <immintrin.h>
-
 #include "analysis/cpu_features.h"
 #include "platform/memory_status.h"
+
+#if MIRL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace mirl {
 namespace analysis {
@@ -49,14 +51,19 @@ inline int32_t Select(bool cond, int32_t a, int32_t b) {
   return b ^ ((a ^ b) & -static_cast<int32_t>(cond));
 }
 
-// x == y ? a : b, as a compare and a conditional move. Written out, as the
-// compiler turns a plain conditional into a branch, which on noise is a
-// coin toss, and the bit operations of Select take twice the instructions.
+// x == y ? a : b, as a compare and a conditional move. Written out on x86,
+// as the compiler turns a plain conditional into a branch, which on noise is
+// a coin toss, and the bit operations of Select take twice the instructions.
 inline int32_t SelectIfEqual(int32_t x, int32_t y, int32_t a, int32_t b) {
+#if MIRL_X86_KERNELS
   __asm__("cmpl %2, %1\n\tcmove %3, %0" : "+r"(b) : "r"(x), "rm"(y), "rm"(a) : "cc");
   return b;
+#else
+  return x == y ? a : b;
+#endif
 }
 
+#if MIRL_X86_KERNELS
 // The second pass sixteen cells at a time over whole vectors of g, the
 // same rule as the scalar loop lane for lane; returns how many cells it
 // did. On noise every cell looks up a different label, which a gather
@@ -77,6 +84,7 @@ MIRL_TARGET_AVX512 int64_t SecondPassAvx512(int32_t* g, int64_t n, int32_t missi
   }
   return i;
 }
+#endif  // MIRL_X86_KERNELS
 
 // What a row's copy learnt about the row.
 struct RowSummary {
@@ -92,6 +100,7 @@ struct RowSummary {
 RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, int32_t* val,
                               uint64_t* starts) {
   std::fill(starts, starts + StartWords(cols), 0);
+#if MIRL_SSE2_KERNELS
   const __m128i vmissing = _mm_set1_epi32(missing);
   const __m128i zero = _mm_setzero_si128();
   __m128i before = _mm_set1_epi32(kPad);
@@ -118,6 +127,10 @@ RowSummary CopyRowMarkingRuns(const int32_t* g, int32_t cols, int32_t missing, i
   _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), same_count);
   RowSummary row{cols - (lanes[0] + lanes[1] + lanes[2] + lanes[3]),
                  _mm_movemask_epi8(out) == 0};
+#else
+  int32_t c = 0;
+  RowSummary row{cols, true};
+#endif
   for (; c < cols; ++c) {
     val[c + 1] = g[c];
     row.all_in &= g[c] >= 0 && g[c] != missing;
@@ -139,9 +152,12 @@ inline int32_t NextStart(const uint64_t* starts, int32_t from, int32_t limit) {
   return std::min(limit, (word << 6) + __builtin_ctzll(bits));
 }
 
-// Sets count labels from p on, writing whole groups of sixteen: up to
+// Sets count labels from p on, with SSE2 in whole groups of sixteen: up to
 // fifteen more past the end, which the caller's slack or later runs take.
 inline void FillLabels(int32_t* p, int32_t count, int32_t label) {
+#if !MIRL_SSE2_KERNELS
+  std::fill(p, p + count, label);
+#else
   const __m128i x = _mm_set1_epi32(label);
   for (int64_t i = 0; i < count; i += 16) {
     __m128i* q = reinterpret_cast<__m128i*>(p + i);
@@ -150,6 +166,7 @@ inline void FillLabels(int32_t* p, int32_t count, int32_t label) {
     _mm_storeu_si128(q + 2, x);
     _mm_storeu_si128(q + 3, x);
   }
+#endif
 }
 
 // One row of the first pass: the values, labels and run starts of the row
@@ -300,11 +317,12 @@ void ScanByRuns(RowScan* scan) {
 // row's values and labels, column c at index c.
 void WriteRowLabels(int32_t* g, const int32_t* val, const int32_t* lab, int32_t cols,
                     int32_t missing, int32_t skip) {
+  int32_t c = 0;
+#if MIRL_SSE2_KERNELS
   const __m128i vmissing = _mm_set1_epi32(missing);
   const __m128i vskip = _mm_set1_epi32(skip);
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi32(1);
-  int32_t c = 0;
   for (; c <= cols - 4; c += 4) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(val + c));
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lab + c));
@@ -314,6 +332,7 @@ void WriteRowLabels(int32_t* g, const int32_t* val, const int32_t* lab, int32_t 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(g + c),
                      _mm_or_si128(_mm_and_si128(out, v), _mm_andnot_si128(out, stored)));
   }
+#endif
   for (; c < cols; ++c) {
     if (val[c] >= 0 && val[c] != missing) g[c] = lab[c] + (lab[c] >= skip);
   }
@@ -414,7 +433,9 @@ void CPatchScanner::SecondPass() noexcept {
   int32_t* g = m_Grid->data();
   const int64_t n = m_Grid->size();
   int64_t i = 0;
+#if MIRL_X86_KERNELS
   if (CpuHasAvx512()) i = SecondPassAvx512(g, n, missing, skip, number);
+#endif
   for (; i < n; ++i) {
     const int32_t x = g[i];
     if (x >= 0 && x != missing) g[i] = number[x - (x > skip)];

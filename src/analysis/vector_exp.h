@@ -8,11 +8,10 @@
 // Domain: -708 <= x <= 709, where e^x and every intermediate are normal
 // doubles. Callers send other lanes (NaN, infinities, results that would be
 // subnormal) to std::exp instead; ExpAvx2InDomain and ExpInDomain tell
-// which qualify.
+// which qualify. The vector form exists on x86 only (MIRL_X86_KERNELS);
+// ExpScalar everywhere.
 #ifndef MIRL_ANALYSIS_VECTOR_EXP_H_
 #define MIRL_ANALYSIS_VECTOR_EXP_H_
-
-#include <immintrin.h>
 
 #include <cmath>
 #include <cstdint>
@@ -20,6 +19,10 @@
 
 #include "analysis/cpu_features.h"
 #include "analysis/exact_fma.h"
+
+#if MIRL_X86_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace mirl {
 namespace analysis {
@@ -53,6 +56,8 @@ alignas(64) inline constexpr double kExp2Sixtyfourths[64] = {
     0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
 };
 
+#if MIRL_X86_KERNELS
+
 // All-ones lanes where x lies in the domain (false for NaN).
 MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2InDomain(__m256d x) {
   const __m256d lo = _mm256_cmp_pd(x, _mm256_set1_pd(kExpAvx2Lowest), _CMP_GE_OQ);
@@ -85,6 +90,8 @@ MIRL_TARGET_AVX2_FMA inline __m256d ExpAvx2(__m256d x) {
   p = _mm256_fmadd_pd(p, _mm256_mul_pd(r, r), r);
   return _mm256_fmadd_pd(t, p, t);
 }
+
+#endif  // MIRL_X86_KERNELS
 
 inline bool ExpInDomain(double x) { return x >= kExpAvx2Lowest && x <= kExpAvx2Highest; }
 

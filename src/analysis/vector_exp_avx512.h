@@ -2,14 +2,15 @@
 // of ExpAvx2 (analysis/vector_exp.h) lane for lane, with the same constants,
 // table, rounding and fused operations, so that it gives the same bits as
 // ExpAvx2 and ExpScalar on every input of their domain. Only the table is
-// read differently, from registers instead of memory.
+// read differently, from registers instead of memory. x86 only.
 #ifndef MIRL_ANALYSIS_VECTOR_EXP_AVX512_H_
 #define MIRL_ANALYSIS_VECTOR_EXP_AVX512_H_
 
-#include <immintrin.h>
-
 #include "analysis/cpu_features.h"
 #include "analysis/vector_exp.h"
+
+#if MIRL_X86_KERNELS
+#include <immintrin.h>
 
 namespace mirl {
 namespace analysis {
@@ -65,4 +66,5 @@ MIRL_TARGET_AVX512 inline __m512d ExpAvx512(__m512d x) {
 }  // namespace analysis
 }  // namespace mirl
 
+#endif  // MIRL_X86_KERNELS
 #endif  // MIRL_ANALYSIS_VECTOR_EXP_AVX512_H_

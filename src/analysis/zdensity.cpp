@@ -29,11 +29,14 @@ void ZDensityScalar(double* data, int64_t count, double missing, const ZDensityC
 void ZDensityTransform(const CVectorView<double>& data, double mean, double sd) {
   const ZDensityConstants c = MakeZDensityConstants(mean, sd);
   double* first = &data(data.first());
+#if MIRL_X86_KERNELS
   if (CpuHasAvx512()) {
     ZDensityAvx512(first, data.count(), data.missing(), c);
   } else if (CpuHasAvx2Fma()) {
     ZDensityAvx2(first, data.count(), data.missing(), c);
-  } else {
+  } else
+#endif
+  {
     ZDensityScalar(first, data.count(), data.missing(), c);
   }
 }

@@ -35,7 +35,8 @@ void ZDensityTransform(const CVectorView<double>& data, double mean, double sd);
 // The kernels over data[0 .. count-1], for tests and benchmarks, equal bit
 // for bit: ZDensityScalar one element at a time on any processor;
 // ZDensityAvx2 (only where CpuHasAvx2Fma()) four at a time; ZDensityAvx512
-// (only where CpuHasAvx512()) eight at a time.
+// (only where CpuHasAvx512()) eight at a time. The vector kernels exist in
+// x86 builds only (MIRL_X86_KERNELS).
 void ZDensityScalar(double* data, int64_t count, double missing, const ZDensityConstants& c);
 void ZDensityAvx2(double* data, int64_t count, double missing, const ZDensityConstants& c);
 void ZDensityAvx512(double* data, int64_t count, double missing, const ZDensityConstants& c);

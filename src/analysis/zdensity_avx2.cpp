@@ -1,8 +1,10 @@
+#include "analysis/cpu_features.h"
+
+#if MIRL_X86_KERNELS
 #include <immintrin.h>
 
 #include <cmath>
 
-#include "analysis/cpu_features.h"
 #include "analysis/vector_exp.h"
 #include "analysis/zdensity.h"
 
@@ -66,3 +68,5 @@ MIRL_TARGET_AVX2_FMA void ZDensityAvx2(double* data, int64_t count, double missi
 
 }  // namespace analysis
 }  // namespace mirl
+
+#endif  // MIRL_X86_KERNELS

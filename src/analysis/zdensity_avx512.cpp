@@ -1,8 +1,10 @@
+#include "analysis/cpu_features.h"
+
+#if MIRL_X86_KERNELS
 #include <immintrin.h>
 
 #include <cmath>
 
-#include "analysis/cpu_features.h"
 #include "analysis/vector_exp_avx512.h"
 #include "analysis/zdensity.h"
 
@@ -12,8 +14,8 @@ namespace analysis {
 namespace {
 
 // Elements ahead of the one being computed that are fetched into the cache
-// (2 KB).
-constexpr int64_t kPrefetchAhead = 256;
+// (8 KB).
+constexpr int64_t kPrefetchAhead = 1024;
 
 // Densities of eight elements, the arithmetic of the AVX2 kernel lane for
 // lane; missing lanes keep their value.
@@ -50,7 +52,7 @@ MIRL_TARGET_AVX512 void ZDensityAvx512(double* data, int64_t count, double missi
   const __m512d k = _mm512_set1_pd(c.k);
   int64_t i = 0;
   for (; i + 16 <= count; i += 16) {
-    _mm_prefetch(reinterpret_cast<const char*>(data + i + 1024), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(data + i + kPrefetchAhead), _MM_HINT_T0);
     const __m512d a = _mm512_loadu_pd(data + i);
     const __m512d b = _mm512_loadu_pd(data + i + 8);
     _mm512_storeu_pd(data + i, DensityOf8(a, vmissing, mean, s2, k));
@@ -68,3 +70,5 @@ MIRL_TARGET_AVX512 void ZDensityAvx512(double* data, int64_t count, double missi
 
 }  // namespace analysis
 }  // namespace mirl
+
+#endif  // MIRL_X86_KERNELS

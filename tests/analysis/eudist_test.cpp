@@ -173,11 +173,16 @@ void CheckRandomStacks(bool vector_kernel) {
       const mirl::analysis::CVectorView<T> rv(ref.data(), missing, s.layers);
       const mirl::analysis::CStackView<T> sv(stack.data(), missing, s.layers, s.rows, s.cols);
       const mirl::analysis::CMatrixViewDbl out(got.data(), -1.0, s.rows, s.cols);
+#if MIRL_X86_KERNELS
       if (vector_kernel) {
         mirl::analysis::EudistAvx2(rv, sv, out, skip);
       } else {
         mirl::analysis::EudistScalar(rv, sv, out, skip);
       }
+#else
+      ASSERT_FALSE(vector_kernel);
+      mirl::analysis::EudistScalar(rv, sv, out, skip);
+#endif
       ASSERT_TRUE(SameBits(got, want))
           << s.layers << "x" << s.rows << "x" << s.cols << " skip=" << skip;
     }

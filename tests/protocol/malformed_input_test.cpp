@@ -91,7 +91,7 @@ TEST_P(MalformedInputTest, EveryTruncationOfEveryClassIsRejected) {
     const std::string payload = PayloadOf(p);
     ASSERT_TRUE(Accepts(payload));
     for (std::size_t n = 0; n < payload.size(); ++n) {
-      EXPECT_FALSE(Accepts(payload.substr(0, n))) << typeid(*p).name() << " cut at " << n;
+      EXPECT_FALSE(Accepts(payload.substr(0, n))) << grd_svr_test::ClassOf(*p).name() << " cut at " << n;
     }
   }
 }

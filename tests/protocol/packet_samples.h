@@ -147,6 +147,10 @@ inline std::vector<PacketPtr> SamplePackets() {
   return all;
 }
 
+// The packet's own class. (typeid of *ptr itself would evaluate the smart
+// pointer's operator*, which clang warns about.)
+inline const std::type_info& ClassOf(const CGSvrPacket& packet) { return typeid(packet); }
+
 // Empty when a and b are the same class with equal fields; otherwise the
 // name of the first difference.
 inline std::string PacketDifference(const CGSvrPacket& a, const CGSvrPacket& b) {

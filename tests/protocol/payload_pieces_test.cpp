@@ -32,7 +32,7 @@ boost::shared_ptr<CGSvrPk_GridOp> LargeGrid(std::size_t cells) {
 
 TEST(PayloadPiecesTest, EveryPacketClassJoinsToItsEncodedPayload) {
   for (const PacketPtr& packet : grd_svr_test::SamplePackets())
-    EXPECT_EQ(Joined(packet), EncodePacket(packet)) << typeid(*packet).name();
+    EXPECT_EQ(Joined(packet), EncodePacket(packet)) << grd_svr_test::ClassOf(*packet).name();
   EXPECT_EQ(Joined(PacketPtr()), EncodePacket(PacketPtr()));
 }
 

@@ -9,7 +9,8 @@
 namespace mirl_test {
 
 // True where the platform can cap a process's address space (POSIX
-// RLIMIT_AS); Windows has no such per-process limit that Wine enforces.
+// RLIMIT_AS) and the cap holds: Windows has no such per-process limit that
+// Wine enforces, and qemu's user mode ignores it.
 bool CanLimitAddressSpace();
 
 // Caps the address space at what the process maps now plus extra_bytes.
